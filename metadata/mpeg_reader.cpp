@@ -1,0 +1,7 @@
+#include "metadata/track_info.h"
+
+// Placeholder until the reader lands: finds nothing.
+int ReadMpegStream(std::string_view, TrackInfo&)
+{
+    return 0;
+}

@@ -1,0 +1,64 @@
+#include "metadata/track_info.h"
+#include "metadata/text.h"
+
+#include <cmath>
+
+void ResetTrackInfo(TrackInfo& info)
+{
+    info = TrackInfo{};
+}
+
+namespace {
+
+// The text after the last "." upper-cased; the whole path when it has none
+// (which matches no reader).
+std::string Extension(std::string_view path)
+{
+    const size_t dot = path.rfind('.');
+    return UpperAscii(dot == std::string_view::npos ? path : path.substr(dot + 1));
+}
+
+}  // namespace
+
+int ReadTrackInfo(std::string_view path, TrackInfo& info)
+{
+    ResetTrackInfo(info);
+    const std::string extension = Extension(path);
+    if (extension == "MP3") {
+        // The APEv2 reader runs first so that ID3v2 frames win over its items.
+        ReadApeFile(path, info);
+        if (ReadId3v2Tag(path, info) == 0 || info.Title.empty())
+            ReadId3v1Tag(path, info);
+        ReadMpegStream(path, info);  // last: its Encoder text wins
+    } else if (extension == "WMA") {
+        ReadWmaFile(path, info);
+    } else if (extension == "APE" || extension == "AAC" || extension == "WAV") {
+        ReadApeFile(path, info);
+    } else if (extension == "OGG" || extension == "OGA") {
+        ReadOggFile(path, info);
+    } else if (extension == "FLAC" || extension == "FLA") {
+        ReadFlacFile(path, info);
+    } else if (extension == "M4A" || extension == "MP4") {
+        ReadMp4File(path, info);
+        return 0;
+    }
+    return 1;
+}
+
+std::string FormatMinutesSeconds(int seconds)
+{
+    const int minutes = seconds / 60;
+    const int rest = seconds % 60;
+    std::string text = minutes < 10 ? "0" : "";
+    text += std::to_string(minutes);
+    text += rest < 10 ? ":0" : ":";
+    text += std::to_string(rest);
+    return text;
+}
+
+int SplitMinutesSeconds(double seconds, bool wantSeconds)
+{
+    if (!(seconds >= -2147483648.0 && seconds < 2147483648.0))  // NaN or out of range
+        return 0;
+    return static_cast<int>(wantSeconds ? std::fmod(seconds, 60.0) : seconds / 60.0);
+}
