@@ -1,7 +1,178 @@
-#include "metadata/track_info.h"
+// Ogg Vorbis: identification and comment packets, and the length from the
+// granule position of the last page.
 
-// Placeholder until the reader lands: finds nothing.
-int ReadOggFile(std::string_view, TrackInfo&)
+#include "metadata/byte_reader.h"
+#include "metadata/stream_text.h"
+#include "metadata/text.h"
+#include "metadata/track_info.h"
+#include "metadata/vorbis_comments.h"
+#include "platform/file_reader.h"
+#include "platform/input_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr std::string_view PageMagic = "OggS";
+constexpr size_t PageHeaderBytes = 27;        // up to and including the segment count
+constexpr size_t HeaderTypeOffset = 5;
+constexpr size_t GranuleOffset = 6;
+constexpr size_t SerialOffset = 14;
+constexpr size_t SegmentCountOffset = 26;
+constexpr uint8_t EndOfStreamOnly = 4;        // end of stream, not continued
+constexpr size_t EndPageSearchBytes = 12500;  // how far back the last page is looked for
+constexpr size_t PacketKindBytes = 7;         // type byte and "vorbis"
+constexpr std::string_view IdentificationKind = "\x01vorbis";
+constexpr std::string_view CommentKind = "\x03vorbis";
+
+constexpr VorbisCommentField OggCommentFields[] = {
+    {"TITLE", &TrackInfo::Title},         {"ARTIST", &TrackInfo::Artist},   {"ALBUM", &TrackInfo::Album},
+    {"TRACKNUMBER", &TrackInfo::Track},   {"DATE", &TrackInfo::Year},       {"GENRE", &TrackInfo::Genre},
+    {"COMMENT", &TrackInfo::Comment},     {"PERFORMER", &TrackInfo::Performer},
+    {"DESCRIPTION", &TrackInfo::Description}, {"LYRICS", &TrackInfo::Lyrics},
+};
+
+uint32_t LittleEndian32(const uint8_t* p)
 {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Reassembles the first packets of the file's first logical stream from the
+// page segment tables: a packet that continues on further pages is joined
+// without the page headers between its parts.
+std::vector<std::vector<uint8_t>> ReadFirstPackets(FileReader& reader, size_t wanted)
+{
+    std::vector<std::vector<uint8_t>> packets;
+    std::vector<uint8_t> packet;
+    bool haveSerial = false;
+    uint32_t firstSerial = 0;
+    while (packets.size() < wanted) {
+        std::array<uint8_t, PageHeaderBytes> header{};
+        if (!reader.ReadExact(header) || std::memcmp(header.data(), PageMagic.data(), PageMagic.size()) != 0)
+            break;
+        std::array<uint8_t, 255> lacing{};
+        const size_t segments = header[SegmentCountOffset];
+        if (!reader.ReadExact(std::span(lacing).first(segments)))
+            break;
+        const uint32_t serial = LittleEndian32(header.data() + SerialOffset);
+        if (!haveSerial) {
+            haveSerial = true;
+            firstSerial = serial;
+        }
+        size_t pageBytes = 0;
+        for (size_t i = 0; i < segments; ++i)
+            pageBytes += lacing[i];
+        if (serial != firstSerial) {  // another stream's page
+            reader.Skip(pageBytes);
+            continue;
+        }
+        const std::vector<uint8_t> body = reader.ReadBytes(pageBytes);
+        size_t offset = 0;
+        for (size_t i = 0; i < segments && packets.size() < wanted; ++i) {
+            const size_t n = std::min<size_t>(lacing[i], body.size() - offset);
+            packet.insert(packet.end(), body.begin() + static_cast<ptrdiff_t>(offset),
+                          body.begin() + static_cast<ptrdiff_t>(offset + n));
+            offset += n;
+            if (n < lacing[i])
+                return packets;  // cut file: the packet is unfinished
+            if (lacing[i] < 255) {  // a lacing value below 255 ends the packet
+                packets.push_back(std::move(packet));
+                packet.clear();
+            }
+        }
+    }
+    return packets;
+}
+
+// The granule position of the last end-of-stream page in the file's last
+// bytes; 0 when there is none.
+int64_t EndGranule(FileReader& reader)
+{
+    const uint64_t fileBytes = reader.Size();
+    const uint64_t searchBytes = std::min<uint64_t>(fileBytes, EndPageSearchBytes + PageMagic.size());
+    reader.Seek(fileBytes - searchBytes);
+    const std::vector<uint8_t> tail = reader.ReadBytes(searchBytes);
+    // Candidate starts from 5 bytes before the end backwards, as far back as
+    // the search reaches.
+    for (size_t back = 1; back <= EndPageSearchBytes; ++back) {
+        if (back + PageMagic.size() > tail.size())
+            break;
+        const size_t start = tail.size() - back - PageMagic.size();
+        if (std::memcmp(tail.data() + start, PageMagic.data(), PageMagic.size()) != 0)
+            continue;
+        if (start + GranuleOffset + 8 > tail.size())
+            continue;  // a page header cut by the end of the file
+        if (tail[start + HeaderTypeOffset] != EndOfStreamOnly)
+            continue;
+        ByteReader granule(std::span<const uint8_t>(tail).subspan(start + GranuleOffset, 8));
+        return static_cast<int64_t>(granule.U64LE());
+    }
     return 0;
+}
+
+std::string_view ChannelsWord(uint8_t channels)
+{
+    switch (channels) {
+    case 1: return MonoText;
+    case 2: return StereoText;
+    case 3: return "3\xCD\xA8\xB5\xC0";      // 3通道
+    case 4: return "4\xCD\xA8\xB5\xC0";      // 4通道
+    case 5: return "5.1\xCD\xA8\xB5\xC0";    // 5.1通道: five channels are shown as 5.1
+    default: return UnknownText;
+    }
+}
+
+}  // namespace
+
+int ReadOggFile(std::string_view path, TrackInfo& info)
+{
+    if (!PathExists(path))
+        return 0;
+    ResetTrackInfo(info);
+    const InputFile file(path);
+    if (!file.IsOpen())
+        return 0;
+    FileReader reader(file);
+    std::array<uint8_t, 4> magic{};
+    if (!reader.ReadExact(magic) || std::memcmp(magic.data(), PageMagic.data(), PageMagic.size()) != 0)
+        return 0;
+    reader.Seek(0);
+
+    uint32_t sampleRate = 0;
+    const std::vector<std::vector<uint8_t>> packets = ReadFirstPackets(reader, 2);
+    if (!packets.empty() && ByteReader(packets[0]).Match(IdentificationKind)) {
+        ByteReader identification(packets[0]);
+        identification.Skip(PacketKindBytes + 4);  // kind, version
+        const uint8_t channels = identification.U8();
+        const uint32_t rate = identification.U32LE();
+        if (!identification.Failed()) {
+            sampleRate = rate;
+            info.ChannelsText = ChannelsWord(channels);
+            info.SampleRateText = std::to_string(sampleRate);
+        }
+        if (packets.size() > 1) {
+            ByteReader comment(packets[1]);
+            if (comment.Match(CommentKind)) {
+                const VorbisCommentList list = ParseVorbisComments(comment.Rest());
+                if (list.HasVendor)
+                    info.Encoder = "Vorbis(" + BytesToText(list.Vendor) + ")";
+                ApplyVorbisComments(list, OggCommentFields, info);
+            }
+        }
+    }
+
+    const int64_t granule = EndGranule(reader);
+    if (granule > 0) {
+        info.DurationText = SampleDurationText(static_cast<uint64_t>(granule), sampleRate);
+        // The whole file's average in kbit/s, headers included; "0" without a rate.
+        const double ms = sampleRate == 0 ? 0 : std::round(static_cast<double>(granule) / sampleRate * 1000);
+        if (sampleRate == 0 || ms != 0)
+            info.BitRateText
+                = std::to_string(ms == 0 ? 0 : std::llround(static_cast<double>(file.Size()) / ms / 125 * 1000));
+    }
+    return 1;
 }

@@ -1,5 +1,10 @@
 #include "metadata/track_info.h"
+#include "metadata/id3v1.h"
+#include "metadata/id3v2.h"
+#include "metadata/mpeg.h"
 #include "metadata/text.h"
+
+#include "platform/input_file.h"
 
 #include <cmath>
 
@@ -27,9 +32,11 @@ int ReadTrackInfo(std::string_view path, TrackInfo& info)
     if (extension == "MP3") {
         // The APEv2 reader runs first so that ID3v2 frames win over its items.
         ReadApeFile(path, info);
-        if (ReadId3v2Tag(path, info) == 0 || info.Title.empty())
-            ReadId3v1Tag(path, info);
-        ReadMpegStream(path, info);  // last: its Encoder text wins
+        // The other three readers share one open file (read-only, denying writers).
+        const InputFile file(path);
+        if (ReadId3v2Tag(file, info) == 0 || info.Title.empty())
+            ReadId3v1Tag(file, info);
+        ReadMpegStream(file, info);  // last: its Encoder text wins
     } else if (extension == "WMA") {
         ReadWmaFile(path, info);
     } else if (extension == "APE" || extension == "AAC" || extension == "WAV") {

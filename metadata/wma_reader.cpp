@@ -1,7 +1,229 @@
-#include "metadata/track_info.h"
+// WMA: tags, codec and play length from the objects of the ASF header.
 
-// Placeholder until the reader lands: finds nothing.
-int ReadWmaFile(std::string_view, TrackInfo&)
+#include "metadata/wma.h"
+
+#include "metadata/byte_reader.h"
+#include "metadata/stream_text.h"
+#include "metadata/text.h"
+#include "metadata/track_info.h"
+#include "platform/file_reader.h"
+#include "platform/input_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+// Identifiers are GUIDs stored with their first three groups little-endian.
+const AsfGuid AsfHeaderObjectId = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                   0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+const AsfGuid AsfContentDescriptionId = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                         0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+const AsfGuid AsfExtendedContentDescriptionId = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
+                                                 0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
+const AsfGuid AsfCodecListId = {0x40, 0x52, 0xD1, 0x86, 0x1D, 0x31, 0xD0, 0x11,
+                                0xA3, 0xA4, 0x00, 0xA0, 0xC9, 0x03, 0x48, 0xF6};
+const AsfGuid AsfFilePropertiesId = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                     0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+
+const std::array<WmaAttributeName, 10> WmaAttributeNames = {{
+    {"WM/AlbumTitle", WmaAttribute::Album},
+    {"WM/EncodedBy", WmaAttribute::EncodedBy},
+    {"WM/Genre", WmaAttribute::Genre},
+    {"WM/Lyrics", WmaAttribute::Lyrics},
+    {"WM/Year", WmaAttribute::Year},
+    {"WM/URL", WmaAttribute::Url},
+    {"WM/UserWebURL", WmaAttribute::UserWebUrl},
+    {"WMFSDKVersion", WmaAttribute::SdkVersion},
+    {"WM/TrackNumber", WmaAttribute::TrackNumber},
+    {"WM/Picture", WmaAttribute::Picture},
+}};
+
+namespace {
+
+constexpr size_t GuidBytes = 16;
+constexpr size_t HeaderFieldBytes = 14;    // header size (8), object count (4), reserved (2)
+constexpr size_t ObjectHeaderBytes = 24;   // identifier and 64-bit size
+constexpr size_t CodecListSkipBytes = 22;  // reserved identifier, entry count, entry type
+constexpr size_t FilePropertiesSkipBytes = 40;  // file identifier, size, creation date, packet count
+constexpr uint16_t DwordValueType = 3;
+constexpr size_t PictureHeadBytes = 5;     // picture type and data length
+constexpr uint32_t BroadcastFlag = 1;
+constexpr uint64_t HundredNsPerMs = 10000;
+constexpr size_t ContentDescriptionStrings = 5;  // title, author, copyright, description, rating
+
+void ReadContentDescription(ByteReader body, TrackInfo& info)
 {
-    return 0;
+    uint16_t lengths[ContentDescriptionStrings];
+    for (uint16_t& length : lengths)
+        length = body.U16LE();
+    std::string TrackInfo::*const fields[ContentDescriptionStrings] = { &TrackInfo::Title, &TrackInfo::Artist,
+        &TrackInfo::Copyright, &TrackInfo::Comment, nullptr };  // the rating is not shown
+    for (size_t i = 0; i < ContentDescriptionStrings; ++i) {
+        const std::span<const uint8_t> text = body.Span(lengths[i]);
+        if (body.Failed())
+            return;
+        if (lengths[i] != 0 && fields[i])
+            info.*fields[i] = Utf16ToText(text);
+    }
+}
+
+void StoreAttribute(WmaAttribute attribute, uint16_t valueType, std::span<const uint8_t> value, TrackInfo& info)
+{
+    switch (attribute) {
+    case WmaAttribute::Album: info.Album = Utf16ToText(value); break;
+    case WmaAttribute::EncodedBy: info.Encoder = Utf16ToText(value); break;
+    case WmaAttribute::Genre: info.Genre = Utf16ToText(value); break;
+    case WmaAttribute::Lyrics: info.Lyrics = Utf16ToText(value); break;
+    case WmaAttribute::Year: info.Year = Utf16ToText(value); break;
+    case WmaAttribute::Url: info.Url = Utf16ToText(value); break;
+    case WmaAttribute::UserWebUrl: info.Composer = Utf16ToText(value); break;
+    case WmaAttribute::SdkVersion: info.SdkVersion = Utf16ToText(value); break;
+    case WmaAttribute::TrackNumber:
+        if (valueType == DwordValueType) {
+            ByteReader number(value);
+            const uint32_t track = number.U32LE();
+            if (!number.Failed())
+                info.Track = std::to_string(track);
+        } else {
+            info.Track = Utf16ToText(value);
+        }
+        break;
+    case WmaAttribute::Picture: {
+        ByteReader picture(value);
+        picture.Skip(1);  // picture type
+        const uint32_t dataBytes = picture.U32LE();
+        if (picture.Failed() || dataBytes > value.size() - PictureHeadBytes)
+            break;
+        picture.Skip(value.size() - PictureHeadBytes - dataBytes);  // MIME type and description
+        const std::span<const uint8_t> data = picture.Span(dataBytes);
+        if (!picture.Failed())
+            info.Picture.assign(data.begin(), data.end());
+        break;
+    }
+    }
+}
+
+void ReadExtendedContentDescription(ByteReader body, TrackInfo& info)
+{
+    const uint16_t count = body.U16LE();
+    for (uint16_t i = 0; i < count; ++i) {
+        const std::span<const uint8_t> nameBytes = body.Span(body.U16LE());
+        const uint16_t valueType = body.U16LE();
+        const std::span<const uint8_t> value = body.Span(body.U16LE());
+        if (body.Failed())
+            return;
+        if (value.empty())
+            continue;
+        const std::string name = Utf16ToText(nameBytes);
+        const auto known = std::find_if(WmaAttributeNames.begin(), WmaAttributeNames.end(),
+                                        [&](const WmaAttributeName& entry) { return entry.Name == name; });
+        if (known != WmaAttributeNames.end())
+            StoreAttribute(known->Attribute, valueType, value, info);
+    }
+}
+
+// The pieces of text between commas; empty when it has fewer.
+std::string_view Piece(std::string_view text, size_t index)
+{
+    for (size_t i = 0; i < index; ++i) {
+        const size_t comma = text.find(',');
+        if (comma == std::string_view::npos)
+            return {};
+        text.remove_prefix(comma + 1);
+    }
+    return text.substr(0, text.find(','));
+}
+
+void ReadCodecList(ByteReader body, TrackInfo& info)
+{
+    body.Skip(CodecListSkipBytes);
+    const std::span<const uint8_t> name = body.Span(size_t{body.U16LE()} * 2);
+    if (body.Failed())
+        return;
+    info.Encoder = Utf16ToText(name);
+    const std::span<const uint8_t> descriptionBytes = body.Span(size_t{body.U16LE()} * 2);
+    if (body.Failed())
+        return;
+    // For example "128 kbps, 44 kHz, stereo 1-pass CBR".
+    const std::string description = Utf16ToText(descriptionBytes);
+    const size_t commas = static_cast<size_t>(std::count(description.begin(), description.end(), ','));
+    info.BitRateText = TrimText(Piece(description, 0));
+    if (commas >= 1)
+        info.SampleRateText = TrimText(Piece(description, 1));
+    if (commas >= 2) {
+        const std::string_view channels = Piece(description, 2);
+        info.ChannelsText = channels.find("stereo") != std::string_view::npos ? StereoText
+                            : channels.find("mono") != std::string_view::npos ? MonoText
+                                                                              : UnknownText;
+    }
+}
+
+void ReadFileProperties(ByteReader body, TrackInfo& info)
+{
+    body.Skip(FilePropertiesSkipBytes);
+    const uint64_t playDuration = body.U64LE();  // 100-ns units
+    body.U64LE();                                 // send duration
+    const uint64_t prerollMs = body.U64LE();
+    const uint32_t flags = body.U32LE();
+    if (body.Failed() || (flags & BroadcastFlag) != 0)  // a broadcast has no fixed length
+        return;
+    info.DurationText = SecondsDurationText(
+        (static_cast<double>(playDuration / HundredNsPerMs) - static_cast<double>(prerollMs)) / 1000);
+}
+
+bool SameGuid(std::span<const uint8_t> bytes, const AsfGuid& guid)
+{
+    return bytes.size() == GuidBytes && std::memcmp(bytes.data(), guid.data(), GuidBytes) == 0;
+}
+
+}  // namespace
+
+int ReadWmaFile(std::string_view path, TrackInfo& info)
+{
+    if (!PathExists(path))
+        return 0;
+    ResetTrackInfo(info);
+    const InputFile file(path);
+    if (!file.IsOpen())
+        return 0;
+    FileReader reader(file);
+    std::array<uint8_t, GuidBytes + HeaderFieldBytes> header{};
+    if (!reader.ReadExact(header) || !SameGuid(std::span(header).first(GuidBytes), AsfHeaderObjectId))
+        return 0;
+    ByteReader fields(std::span<const uint8_t>(header).subspan(GuidBytes));
+    const uint64_t headerBytes = fields.U64LE();
+    const uint32_t objectCount = fields.U32LE();
+    // The objects lie inside the header object; a header size that is no
+    // size at all falls back to the file's end.
+    const uint64_t end = headerBytes >= header.size() && headerBytes <= file.Size() ? headerBytes : file.Size();
+
+    for (uint32_t i = 0; i < objectCount; ++i) {
+        const uint64_t start = reader.Position();
+        std::array<uint8_t, ObjectHeaderBytes> objectHeader{};
+        if (end - start < ObjectHeaderBytes || !reader.ReadExact(objectHeader))
+            break;
+        ByteReader sizeReader(std::span<const uint8_t>(objectHeader).subspan(GuidBytes));
+        const uint64_t size = static_cast<uint32_t>(sizeReader.U64LE());  // the low 32 bits are the size
+        // An object smaller than its own header would be read again and again
+        // (with the same result); one past the header's end is not whole.
+        if (size < ObjectHeaderBytes || size > end - start)
+            break;
+        const std::span<const uint8_t> id = std::span(objectHeader).first(GuidBytes);
+        const bool known = SameGuid(id, AsfContentDescriptionId) || SameGuid(id, AsfExtendedContentDescriptionId) ||
+                           SameGuid(id, AsfCodecListId) || SameGuid(id, AsfFilePropertiesId);
+        if (known) {
+            const std::vector<uint8_t> body = reader.ReadBytes(size - ObjectHeaderBytes);
+            const ByteReader bodyReader(body);
+            if (SameGuid(id, AsfContentDescriptionId))
+                ReadContentDescription(bodyReader, info);
+            else if (SameGuid(id, AsfExtendedContentDescriptionId))
+                ReadExtendedContentDescription(bodyReader, info);
+            else if (SameGuid(id, AsfCodecListId))
+                ReadCodecList(bodyReader, info);
+            else
+                ReadFileProperties(bodyReader, info);
+        }
+        reader.Seek(start + size);
+    }
+    return 1;
 }

@@ -25,7 +25,9 @@ size_t FileReader::Read(std::span<uint8_t> out)
             continue;
         }
         BufferStart = Pos;
-        BufferFill = File.ReadAt(Pos, Buffer);
+        const size_t fill = std::max(wanted, NextFillBytes);  // wanted < BufferBytes here
+        BufferFill = File.ReadAt(Pos, std::span(Buffer).first(std::min(fill, BufferBytes)));
+        NextFillBytes = std::min(NextFillBytes * 2, BufferBytes);
         if (BufferFill == 0)
             break;
     }

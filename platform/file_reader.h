@@ -31,9 +31,13 @@ public:
 
 private:
     static constexpr size_t BufferBytes = 64 * 1024;
+    // Fills start small and double: most readers look at a few hundred bytes
+    // of a header, long scans soon read whole buffers.
+    static constexpr size_t FirstFillBytes = 4 * 1024;
     const InputFile& File;
     uint64_t Pos = 0;
     uint64_t BufferStart = 0;
     size_t BufferFill = 0;
-    std::array<uint8_t, BufferBytes> Buffer{};
+    size_t NextFillBytes = FirstFillBytes;
+    std::array<uint8_t, BufferBytes> Buffer;  // only [0, BufferFill) is ever read
 };

@@ -60,6 +60,9 @@ size_t InputFile::ReadAt(uint64_t offset, std::span<uint8_t> out) const
 {
     if (!IsOpen() || offset >= SizeBytes)
         return 0;
+    // Never ask for bytes past the end: a short read would cost a second call.
+    if (out.size() > SizeBytes - offset)
+        out = out.first(static_cast<size_t>(SizeBytes - offset));
     size_t done = 0;
     while (done < out.size()) {
         const ssize_t n = ::pread(static_cast<int>(Handle), out.data() + done, out.size() - done,

@@ -1,0 +1,23 @@
+#pragma once
+// ASF (WMA) header object identifiers and the attribute names the reader
+// recognises.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+using AsfGuid = std::array<uint8_t, 16>;  // in the file's byte order
+
+extern const AsfGuid AsfHeaderObjectId;
+extern const AsfGuid AsfContentDescriptionId;
+extern const AsfGuid AsfExtendedContentDescriptionId;
+extern const AsfGuid AsfCodecListId;
+extern const AsfGuid AsfFilePropertiesId;
+
+enum class WmaAttribute { Album, EncodedBy, Genre, Lyrics, Year, Url, UserWebUrl, SdkVersion, TrackNumber, Picture };
+
+struct WmaAttributeName {
+    std::string_view Name;  // compared exactly
+    WmaAttribute Attribute;
+};
+extern const std::array<WmaAttributeName, 10> WmaAttributeNames;
