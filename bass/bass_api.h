@@ -1,0 +1,111 @@
+#pragma once
+// The C interface of lib\bass.dll, our stand-in audio library. Exports are
+// undecorated stdcall functions (on x86-64 there is only one convention).
+//
+// Handles are 32-bit, 0 is none. Positions and lengths are bytes of the
+// decoded 16-bit PCM. A failing call returns 0 (or -1 where the type is a
+// 64-bit count or a double) and sets the calling thread's error code, read by
+// BASS_ErrorGetCode. Every function may be called from any thread.
+
+#include <windows.h>
+
+#include <cstdint>
+
+#ifndef BASSAPI
+#define BASSAPI WINAPI
+#endif
+#ifdef TAMBER_BUILDING_BASS
+#define BASS_EXPORT extern "C"  // bass.def names the exports
+#else
+#define BASS_EXPORT extern "C" __declspec(dllimport)
+#endif
+
+typedef uint64_t QWORD;
+typedef DWORD HSTREAM;
+typedef DWORD HMUSIC;
+typedef DWORD HPLUGIN;
+
+// Error codes (BASS_ErrorGetCode).
+constexpr int BASS_OK = 0;
+constexpr int BASS_ERROR_MEM = 1;
+constexpr int BASS_ERROR_FILEOPEN = 2;
+constexpr int BASS_ERROR_DRIVER = 3;
+constexpr int BASS_ERROR_HANDLE = 5;
+constexpr int BASS_ERROR_FORMAT = 6;
+constexpr int BASS_ERROR_POSITION = 7;
+constexpr int BASS_ERROR_INIT = 8;
+constexpr int BASS_ERROR_ALREADY = 14;
+constexpr int BASS_ERROR_ILLTYPE = 19;
+constexpr int BASS_ERROR_ILLPARAM = 20;
+constexpr int BASS_ERROR_DEVICE = 23;
+constexpr int BASS_ERROR_NOPLAY = 24;
+constexpr int BASS_ERROR_NOTAVAIL = 37;
+constexpr int BASS_ERROR_DECODE = 38;
+constexpr int BASS_ERROR_FILEFORM = 41;
+constexpr int BASS_ERROR_CODEC = 44;
+constexpr int BASS_ERROR_ENDED = 45;
+constexpr int BASS_ERROR_VERSION = 43;
+constexpr int BASS_ERROR_UNKNOWN = -1;
+
+constexpr DWORD BASS_POS_BYTE = 0;
+constexpr DWORD BASS_ATTRIB_VOL = 2;
+constexpr DWORD BASS_UNICODE = 0x80000000;  // the file name is UTF-16
+
+// BASS_ChannelIsActive
+constexpr DWORD BASS_ACTIVE_STOPPED = 0;
+constexpr DWORD BASS_ACTIVE_PLAYING = 1;
+constexpr DWORD BASS_ACTIVE_STALLED = 2;
+constexpr DWORD BASS_ACTIVE_PAUSED = 3;
+
+// device -1 is the default output; with no output device present Init still
+// succeeds and streams play against a silent real-time clock.
+BASS_EXPORT BOOL BASSAPI BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const GUID* dsguid);
+BASS_EXPORT int BASSAPI BASS_ErrorGetCode();
+// Loads a codec plug-in (see TamberCodecPlugin below); 0 when file is not one.
+BASS_EXPORT HPLUGIN BASSAPI BASS_PluginLoad(const char* file, DWORD flags);
+// mem must be FALSE (files only); file is ANSI text, or UTF-16 with BASS_UNICODE.
+// offset and length select a part of the file only for WAV; pass 0, 0.
+BASS_EXPORT HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
+BASS_EXPORT BOOL BASSAPI BASS_StreamFree(HSTREAM handle);
+// No module music is supported: always fails with BASS_ERROR_HANDLE.
+BASS_EXPORT BOOL BASSAPI BASS_MusicFree(HMUSIC handle);
+// restart TRUE plays from the start; FALSE resumes, or starts over on an ended stream.
+BASS_EXPORT BOOL BASSAPI BASS_ChannelPlay(DWORD handle, BOOL restart);
+BASS_EXPORT BOOL BASSAPI BASS_ChannelPause(DWORD handle);
+// Stops and keeps the position; BASS_ChannelPlay(FALSE) goes on from there.
+BASS_EXPORT BOOL BASSAPI BASS_ChannelStop(DWORD handle);
+BASS_EXPORT DWORD BASSAPI BASS_ChannelIsActive(DWORD handle);
+BASS_EXPORT QWORD BASSAPI BASS_ChannelGetPosition(DWORD handle, DWORD mode);
+BASS_EXPORT BOOL BASSAPI BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode);
+BASS_EXPORT QWORD BASSAPI BASS_ChannelGetLength(DWORD handle, DWORD mode);
+BASS_EXPORT double BASSAPI BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
+BASS_EXPORT QWORD BASSAPI BASS_ChannelSeconds2Bytes(DWORD handle, double pos);
+// BASS_ATTRIB_VOL: 0 silent .. 1 full; values above 1 amplify (clipped).
+BASS_EXPORT BOOL BASSAPI BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value);
+BASS_EXPORT BOOL BASSAPI BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value);
+
+// ---- Codec plug-ins ----
+// A plug-in DLL exports "TamberCodecPluginInit" (undecorated, stdcall) returning
+// a pointer to a static TamberCodecPlugin whose Version is TamberCodecPluginVersion.
+// The library asks each loaded plug-in, in load order, to open files that its
+// own decoders (WAV, Media Foundation) refuse.
+constexpr DWORD TamberCodecPluginVersion = 1;
+
+struct TamberPcmFormat {
+    DWORD SampleRate;  // Hz
+    DWORD Channels;    // 1..8; samples are 16-bit signed, interleaved
+};
+
+struct TamberCodecPlugin {
+    DWORD Version;
+    const char* Name;
+    // Opens path (UTF-16) or returns nullptr. lengthBytes: decoded PCM length.
+    void*(BASSAPI* Open)(const wchar_t* path, TamberPcmFormat* format, QWORD* lengthBytes);
+    // Fills up to bytes of PCM; 0 at the end.
+    DWORD(BASSAPI* Read)(void* decoder, void* buffer, DWORD bytes);
+    // Moves to a byte position of the PCM (a whole sample frame); FALSE when it cannot.
+    BOOL(BASSAPI* Seek)(void* decoder, QWORD positionBytes);
+    void(BASSAPI* Close)(void* decoder);
+};
+
+typedef const TamberCodecPlugin*(BASSAPI* TamberCodecPluginInitFn)();

@@ -1,0 +1,225 @@
+// The exported C interface: handle table, per-thread error code and the
+// output thread that services every playing stream.
+
+#include <atomic>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include <objbase.h>
+#include <mmsystem.h>
+
+#include "bass/bass_api.h"
+#include "bass/decoder.h"
+#include "bass/stream.h"
+
+namespace {
+
+constexpr DWORD ServiceIntervalMs = 20;  // well inside one 50-ms device buffer
+constexpr DWORD FirstStreamHandle = 0x10001;
+constexpr int DeviceDefault = -1;
+constexpr int DeviceNoSound = 0;
+constexpr int DeviceFirst = 1;
+
+thread_local int tErrorCode = BASS_OK;
+
+std::mutex gInitLock;
+bool gInitialised = false;
+bool gUseDevice = false;
+HANDLE gWakeEvent = nullptr;
+
+std::mutex gTableLock;
+// Never destroyed: at process exit the output thread is gone, perhaps holding
+// a stream's lock, and closing streams from DLL detach could hang.
+auto& gStreams = *new std::map<DWORD, std::shared_ptr<Stream>>;
+std::atomic<DWORD> gNextHandle{FirstStreamHandle};
+
+template <class T>
+T Fail(int code, T result) {
+    tErrorCode = code;
+    return result;
+}
+
+constexpr QWORD QwordError = ~QWORD{0};
+
+std::shared_ptr<Stream> FindStream(DWORD handle) {
+    std::lock_guard<std::mutex> lock(gTableLock);
+    auto it = gStreams.find(handle);
+    return it == gStreams.end() ? nullptr : it->second;
+}
+
+DWORD WINAPI OutputThread(void*) {
+    // Media Foundation objects are used from here; an MTA for the whole run
+    // also keeps them usable from threads that never initialised COM.
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    std::vector<std::shared_ptr<Stream>> streams;
+    for (;;) {
+        WaitForSingleObject(gWakeEvent, ServiceIntervalMs);
+        {
+            std::lock_guard<std::mutex> lock(gTableLock);
+            streams.clear();
+            for (auto& entry : gStreams) streams.push_back(entry.second);
+        }
+        for (auto& stream : streams) stream->Service();
+        streams.clear();  // a freed stream dies here, not a turn later
+    }
+}
+
+// Runs fn on the stream and maps its error code to the BOOL result.
+template <class Fn>
+BOOL WithStream(DWORD handle, Fn fn) {
+    std::shared_ptr<Stream> stream = FindStream(handle);
+    if (!stream) return Fail(BASS_ERROR_HANDLE, FALSE);
+    int code = fn(*stream);
+    tErrorCode = code;
+    return code == BASS_OK ? TRUE : FALSE;
+}
+
+std::wstring WidePath(const void* file, DWORD flags) {
+    if (flags & BASS_UNICODE) return static_cast<const wchar_t*>(file);
+    const char* text = static_cast<const char*>(file);
+    int count = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (count <= 0) return {};
+    std::wstring wide(static_cast<size_t>(count), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), count);
+    wide.resize(static_cast<size_t>(count - 1));
+    return wide;
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL BASSAPI BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const GUID* dsguid) {
+    std::lock_guard<std::mutex> lock(gInitLock);
+    if (gInitialised) return Fail(BASS_ERROR_ALREADY, FALSE);
+    if (device < DeviceDefault || device > DeviceFirst) return Fail(BASS_ERROR_DEVICE, FALSE);
+    // Each stream plays at its own rate, so freq is not needed. Without any
+    // output device the streams run on a silent clock instead of failing.
+    gUseDevice = device != DeviceNoSound && waveOutGetNumDevs() > 0;
+    gWakeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE thread = gWakeEvent ? CreateThread(nullptr, 0, OutputThread, nullptr, 0, nullptr) : nullptr;
+    if (!thread) return Fail(BASS_ERROR_MEM, FALSE);
+    CloseHandle(thread);
+    StartMediaFoundation();
+    gInitialised = true;
+    return Fail(BASS_OK, TRUE);
+}
+
+int BASSAPI BASS_ErrorGetCode() { return tErrorCode; }
+
+HPLUGIN BASSAPI BASS_PluginLoad(const char* file, DWORD flags) {
+    if (!file) return Fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
+    uint32_t handle = 0;
+    int code = LoadCodecPlugin(WidePath(file, flags), &handle);
+    return code == BASS_OK ? Fail(BASS_OK, HPLUGIN{handle}) : Fail(code, HPLUGIN{0});
+}
+
+HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
+    {
+        std::lock_guard<std::mutex> lock(gInitLock);
+        if (!gInitialised) return Fail(BASS_ERROR_INIT, HSTREAM{0});
+    }
+    if (mem) return Fail(BASS_ERROR_NOTAVAIL, HSTREAM{0});  // files only
+    if (!file) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
+    std::wstring path = WidePath(file, flags);
+    if (path.empty()) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
+
+    DecoderInfo info = OpenWavDecoder(path, offset, length);
+    if (info.ErrorCode == BASS_ERROR_FILEFORM) info = OpenMediaFoundationDecoder(path);
+    if (!info.Source && info.ErrorCode != BASS_ERROR_FILEOPEN) {
+        DecoderInfo plugin = OpenPluginDecoder(path);
+        if (plugin.Source) info = std::move(plugin);  // else keep the reason Media Foundation gave
+    }
+    if (!info.Source) return Fail(info.ErrorCode ? info.ErrorCode : BASS_ERROR_UNKNOWN, HSTREAM{0});
+
+    auto stream = std::make_shared<Stream>(std::move(info), gUseDevice);
+    DWORD handle = gNextHandle.fetch_add(1);
+    {
+        std::lock_guard<std::mutex> lock(gTableLock);
+        gStreams.emplace(handle, std::move(stream));
+    }
+    return Fail(BASS_OK, handle);
+}
+
+BOOL BASSAPI BASS_StreamFree(HSTREAM handle) {
+    std::shared_ptr<Stream> stream;
+    {
+        std::lock_guard<std::mutex> lock(gTableLock);
+        auto it = gStreams.find(handle);
+        if (it == gStreams.end()) return Fail(BASS_ERROR_HANDLE, FALSE);
+        stream = std::move(it->second);
+        gStreams.erase(it);
+    }
+    stream->Close();  // device and file go now, whoever still holds the object
+    return Fail(BASS_OK, TRUE);
+}
+
+BOOL BASSAPI BASS_MusicFree(HMUSIC handle) { return Fail(BASS_ERROR_HANDLE, FALSE); }
+
+BOOL BASSAPI BASS_ChannelPlay(DWORD handle, BOOL restart) {
+    BOOL ok = WithStream(handle, [&](Stream& s) { return s.Play(restart != FALSE); });
+    if (ok) SetEvent(gWakeEvent);  // fill the device now, not a turn later
+    return ok;
+}
+
+BOOL BASSAPI BASS_ChannelPause(DWORD handle) { return WithStream(handle, [](Stream& s) { return s.Pause(); }); }
+
+BOOL BASSAPI BASS_ChannelStop(DWORD handle) { return WithStream(handle, [](Stream& s) { return s.Stop(); }); }
+
+DWORD BASSAPI BASS_ChannelIsActive(DWORD handle) {
+    DWORD state = BASS_ACTIVE_STOPPED;
+    WithStream(handle, [&](Stream& s) { return s.Active(&state); });
+    return state;
+}
+
+QWORD BASSAPI BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
+    if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_NOTAVAIL, QwordError);
+    QWORD position = QwordError;
+    WithStream(handle, [&](Stream& s) { return s.Position(&position); });
+    return position;
+}
+
+BOOL BASSAPI BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {
+    if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_NOTAVAIL, FALSE);
+    BOOL ok = WithStream(handle, [&](Stream& s) { return s.SetPosition(pos); });
+    if (ok) SetEvent(gWakeEvent);
+    return ok;
+}
+
+QWORD BASSAPI BASS_ChannelGetLength(DWORD handle, DWORD mode) {
+    if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_NOTAVAIL, QwordError);
+    QWORD length = QwordError;
+    WithStream(handle, [&](Stream& s) { return s.Length(&length); });
+    return length;
+}
+
+double BASSAPI BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
+    double seconds = -1.0;
+    if (!WithStream(handle, [&](Stream& s) { return s.BytesToSeconds(pos, &seconds); })) return -1.0;
+    return seconds;
+}
+
+QWORD BASSAPI BASS_ChannelSeconds2Bytes(DWORD handle, double pos) {
+    QWORD bytes = QwordError;
+    if (!WithStream(handle, [&](Stream& s) { return s.SecondsToBytes(pos, &bytes); })) return QwordError;
+    return bytes;
+}
+
+BOOL BASSAPI BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
+    if (!FindStream(handle)) return Fail(BASS_ERROR_HANDLE, FALSE);
+    if (attrib != BASS_ATTRIB_VOL) return Fail(BASS_ERROR_ILLTYPE, FALSE);
+    return WithStream(handle, [&](Stream& s) { return s.SetVolume(value); });
+}
+
+BOOL BASSAPI BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
+    if (!FindStream(handle)) return Fail(BASS_ERROR_HANDLE, FALSE);
+    if (attrib != BASS_ATTRIB_VOL) return Fail(BASS_ERROR_ILLTYPE, FALSE);
+    if (!value) return Fail(BASS_ERROR_ILLPARAM, FALSE);
+    return WithStream(handle, [&](Stream& s) { return s.GetVolume(value); });
+}
+
+}  // extern "C"

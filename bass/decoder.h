@@ -1,0 +1,48 @@
+#pragma once
+// Sources of decoded 16-bit PCM for the library's streams.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// One open file decoding to interleaved 16-bit signed PCM. Not thread-safe:
+// the stream that owns it serialises every call.
+class Decoder {
+public:
+    virtual ~Decoder() = default;
+    // Fills up to bytes (a multiple of the block size); 0 at the end or on an error.
+    virtual uint32_t Read(uint8_t* buffer, uint32_t bytes) = 0;
+    // Moves to a byte position (a multiple of the block size). False when the
+    // source cannot; the position is then unknown and reading ends.
+    virtual bool Seek(uint64_t positionBytes) = 0;
+};
+
+struct DecoderInfo {
+    std::unique_ptr<Decoder> Source;
+    uint32_t SampleRate = 0;
+    uint32_t Channels = 0;
+    uint64_t LengthBytes = 0;  // of the decoded PCM
+    int ErrorCode = 0;         // BASS_ERROR_* when Source is empty
+};
+
+// Our own RIFF/WAVE reader: PCM 8/16/24/32-bit and 32-bit float, converted to
+// 16-bit. Never touches Media Foundation. offset/length select part of the file
+// (length 0: to the end). ErrorCode BASS_ERROR_FILEFORM when the file is no WAV.
+DecoderInfo OpenWavDecoder(const std::wstring& path, uint64_t offset, uint64_t length);
+
+// Media Foundation's source reader (MP3, AAC, FLAC, WMA, Ogg ... whatever the
+// system decodes). StartMediaFoundation binds and starts it once; false when
+// the system has none. ErrorCode BASS_ERROR_FILEFORM when no source reader
+// could be created (no Media Foundation, or no source for the file),
+// BASS_ERROR_CODEC when the reader exists but yields no 16-bit PCM.
+bool StartMediaFoundation();
+DecoderInfo OpenMediaFoundationDecoder(const std::wstring& path);
+
+// Decoders of loaded codec plug-ins, tried in load order.
+int LoadCodecPlugin(const std::wstring& path, uint32_t* handle);  // BASS error code, 0 on success
+DecoderInfo OpenPluginDecoder(const std::wstring& path);
+
+// Scales 16-bit samples in place by volume (1 leaves them), clipping.
+void ApplyVolume(int16_t* samples, size_t count, float volume);

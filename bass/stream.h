@@ -1,0 +1,88 @@
+#pragma once
+// One playing channel: a decoder, its output (a waveOut device at the file's
+// own format, or a silent real-time clock when there is no device) and the
+// play state. Every method locks the stream, so any thread may call them;
+// Service runs on the library's output thread.
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <array>
+#include <mutex>
+#include <vector>
+
+#include "bass/decoder.h"
+
+class Stream {
+public:
+    Stream(DecoderInfo info, bool useDevice);
+    ~Stream();
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
+
+    // Releases the device and the decoder now; later calls fail with
+    // BASS_ERROR_HANDLE (the output thread may still hold the object briefly).
+    void Close();
+
+    // Each returns 0 or a BASS error code.
+    int Play(bool restart);
+    int Pause();
+    int Stop();
+    int SetPosition(uint64_t positionBytes);
+    int SetVolume(float volume);
+    int GetVolume(float* volume);
+    int Active(DWORD* state);
+    int Position(uint64_t* positionBytes);
+    int Length(uint64_t* lengthBytes);
+    int BytesToSeconds(uint64_t bytes, double* seconds);
+    int SecondsToBytes(double seconds, uint64_t* bytes);
+
+    // Output thread: keeps the device fed (or the clock's decoding in step)
+    // and notices the end.
+    void Service();
+
+private:
+    enum class State { Stopped, Playing, Paused };
+    static constexpr size_t BufferCount = 4;
+
+    uint64_t PositionLocked();
+    uint64_t RunBytesLocked();
+    void RebaseLocked(uint64_t positionBytes);  // stop output, decoder to position
+    bool OpenDeviceLocked();
+    void CloseDeviceLocked();
+    void ServiceDeviceLocked();
+    void ServiceClockLocked();
+    uint32_t DecodeLocked(uint8_t* buffer, uint32_t bytes);
+    void FinishLocked();
+
+    std::mutex Lock;
+    std::unique_ptr<Decoder> Source;
+    bool Closed = false;
+    uint32_t SampleRate;
+    uint32_t Channels;
+    uint32_t BlockBytes;
+    uint64_t BytesPerSecond;
+    uint64_t LengthBytes;
+    float Volume = 1.0f;
+
+    State PlayState = State::Stopped;
+    bool Ended = false;        // stopped by reaching the end
+    uint64_t PlayBase = 0;     // position where the current output run started
+    uint64_t DecodePos = 0;    // next byte the decoder gives
+    bool SourceEnded = false;  // the decoder gave all it has (EndPos)
+    uint64_t EndPos = 0;
+
+    // Device output.
+    bool WantDevice;
+    HWAVEOUT Wave = nullptr;
+    std::array<WAVEHDR, BufferCount> Headers{};
+    std::array<std::vector<uint8_t>, BufferCount> Buffers;
+    uint64_t LastDevicePos = 0;
+    ULONGLONG DeviceStuckSinceMs = 0;
+
+    // Clock output (no device): time played in this run.
+    LARGE_INTEGER ClockFrequency{};
+    LONGLONG ClockRunTicks = 0;     // accumulated while playing
+    LONGLONG ClockResumedAt = 0;    // counter when the run last resumed
+    std::vector<uint8_t> Scratch;
+};

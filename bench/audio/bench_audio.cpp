@@ -1,0 +1,95 @@
+// bench_audio: CPU time of lib\bass.dll while it plays (goal: under 1 % of one
+// core) and the time to create a stream and read its length, per format.
+//   bench_audio [--seconds N]   plays N seconds (default 10) of a 60-s stream
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/dll_binding.h"
+#include "bass/bass_api.h"
+#include "tests/bass/audio_test_support.h"
+
+namespace {
+
+DllLibrary gBass("lib\\bass.dll", DllLocation::ProgramFolder);
+DllFunction<decltype(&BASS_Init)> gInit(gBass, "BASS_Init");
+DllFunction<decltype(&BASS_StreamCreateFile)> gCreate(gBass, "BASS_StreamCreateFile");
+DllFunction<decltype(&BASS_StreamFree)> gFree(gBass, "BASS_StreamFree");
+DllFunction<decltype(&BASS_ChannelPlay)> gPlay(gBass, "BASS_ChannelPlay");
+DllFunction<decltype(&BASS_ChannelGetLength)> gLength(gBass, "BASS_ChannelGetLength");
+DllFunction<decltype(&BASS_ChannelBytes2Seconds)> gSeconds(gBass, "BASS_ChannelBytes2Seconds");
+
+double CpuSeconds() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto value = [](FILETIME t) { return (uint64_t{t.dwHighDateTime} << 32 | t.dwLowDateTime) / 1e7; };
+    return value(kernel) + value(user);
+}
+
+double WallSeconds() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Plays path for seconds and gives the process's CPU use as % of one core.
+double PlayingCpuPercent(const std::string& path, double seconds) {
+    HSTREAM s = gCreate(FALSE, path.c_str(), 0, 0, 0);
+    if (!s) return -1;
+    gPlay(s, FALSE);
+    Sleep(200);  // past the first fill
+    double cpu0 = CpuSeconds(), wall0 = WallSeconds();
+    Sleep(static_cast<DWORD>(seconds * 1000));
+    double percent = (CpuSeconds() - cpu0) / (WallSeconds() - wall0) * 100;
+    gFree(s);
+    return percent;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 10;
+    if (argc == 3 && std::strcmp(argv[1], "--seconds") == 0) seconds = std::atof(argv[2]);
+    if (!gInit(-1, 44100, 0, nullptr, nullptr)) {
+        std::printf("bench_audio: BASS_Init failed\n");
+        return 1;
+    }
+    std::string folder = audiotest::MakeTempFolder("bench");
+    std::string longWav = folder + "\\sixty.wav";
+    audiotest::WriteBytes(longWav, audiotest::PcmWav(44100, 2, 44100 * 60));
+
+    std::printf("create + length, mean of 10 (ms):\n");
+    for (const audiotest::Fixture& f : audiotest::Fixtures) {
+        std::string path = audiotest::FixturePath(f.File);
+        HSTREAM warm = gCreate(FALSE, path.c_str(), 0, 0, 0);  // first use loads the codecs
+        if (!warm) {
+            std::printf("  %-10s no stream\n", f.File);
+            continue;
+        }
+        gFree(warm);
+        double start = WallSeconds();
+        double length = 0;
+        for (int i = 0; i < 10; ++i) {
+            HSTREAM s = gCreate(FALSE, path.c_str(), 0, 0, 0);
+            length = gSeconds(s, gLength(s, BASS_POS_BYTE));
+            gFree(s);
+        }
+        std::printf("  %-10s %8.2f   (length %.3f s)\n", f.File, (WallSeconds() - start) * 100, length);
+    }
+
+    std::printf("CPU while playing (%% of one core, silent clock or device):\n");
+    std::printf("  %-10s %8.3f   over %.0f s of a 60-s 44.1 kHz stereo WAV\n", "sixty.wav",
+                PlayingCpuPercent(longWav, seconds), seconds);
+    for (const audiotest::Fixture& f : audiotest::Fixtures) {
+        double played = f.Seconds - 0.5;
+        std::printf("  %-10s %8.3f   over %.1f s\n", f.File, PlayingCpuPercent(audiotest::FixturePath(f.File), played), played);
+    }
+    DeleteFileA(longWav.c_str());
+    RemoveDirectoryA(folder.c_str());
+    return 0;
+}
