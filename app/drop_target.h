@@ -1,0 +1,9 @@
+#pragma once
+// 拖放对象1: the main window as an OLE drop target for files. Each dropped
+// path goes to OnFileDropped as program text. Needs OLE initialised on the
+// window's thread.
+
+#include <windows.h>
+
+void RegisterFileDropTarget(HWND window);
+void RevokeFileDropTarget(HWND window);

@@ -1,0 +1,48 @@
+// tamber.exe: start-up and the message loop of the main window.
+#include <windows.h>
+#include <ole2.h>
+
+#include "app/start_program.h"
+#include "app/startup_trace.h"
+#include "graphics/graphics_device.h"
+#include "ui/cover_art.h"
+#include "ui/text_formats.h"
+#include "ui/ui_state.h"
+
+namespace {
+
+// Graphics objects go before COM does; the rest of the state ends with the process.
+void ReleaseGraphicsState() {
+    for (TextFormatLayer* format : {&gRegular14Format, &gTitleFormat, &gBodyFormat, &gSmallFormat,
+                                    &gLyricMainCurrentFormat, &gLyricMainFormat, &gLyricSecondCurrentFormat,
+                                    &gLyricSecondFormat, &gPageTitleFormat, &gRegular20Format, &gSectionTitleFormat,
+                                    &gCaptionFormat}) {
+        format->Release();
+    }
+    gSharedBrush.Release();
+    ReleaseDeviceImages();
+    DropDeviceObjects();
+    gDWriteFactory.Release();
+    gWicFactory.Release();
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // OLE for the drop target; it also initialises COM for WIC and the dialogs.
+    if (FAILED(OleInitialize(nullptr))) return 1;
+    TraceStartup("started");
+    // A graphics failure ends the program here: no window, no message.
+    if (!StartProgram()) {
+        OleUninitialize();
+        return 1;
+    }
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    ReleaseGraphicsState();
+    OleUninitialize();
+    return static_cast<int>(message.wParam);
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The main window "Tamber": its class, the wiring of its events to their
+// handlers, its two timers, and the handlers of its lifecycle.
+
+#include <windows.h>
+
+inline constexpr const char* MainWindowTitle = "Tamber";
+inline constexpr int PlayBarIntervalMs = 100;
+inline constexpr int LyricIntervalMs = 190;
+
+// Creates the window (hidden), runs OnMainWindowCreated, then shows it.
+// Returns the window or nullptr.
+HWND CreateMainWindow(HINSTANCE instance);
+
+// The two timer components; an interval of 0 stops the timer.
+void SetPlayBarInterval(int intervalMs);
+void SetLyricInterval(int intervalMs);
+
+void OnMainWindowCreated();
+void OnFirstActivated();
+void OnResized();
+bool OnCanClose();
+void OnDestroying();

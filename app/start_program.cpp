@@ -1,0 +1,18 @@
+#include "app/start_program.h"
+
+#include <windows.h>
+
+#include "app/globals.h"
+#include "app/main_window.h"
+#include "graphics/graphics_device.h"
+
+bool StartProgram() {
+    // The process-wide state exists already with its initial values (static
+    // storage, constructed before WinMain runs).
+    if (CreateDeviceChain(gDxgiDevice, gD2DFactory, gD2DDevice) != S_OK) return false;
+    if (CreateDWriteFactory(gDWriteFactory) != S_OK) return false;
+    if (CreateWicFactory(gWicFactory) != S_OK) return false;
+    gGraphicsReady = 1;
+    gWindowsBuild = ReadWindowsBuild();
+    return CreateMainWindow(GetModuleHandleA(nullptr)) != nullptr;
+}

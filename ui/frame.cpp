@@ -1,0 +1,100 @@
+#include "ui/frame.h"
+
+#include "app/display_scale.h"
+#include "app/globals.h"
+#include "app/startup_trace.h"
+#include "app/logic/colour.h"
+#include "graphics/graphics_device.h"
+#include "ui/cover_art.h"
+#include "ui/pages.h"
+#include "ui/report_error.h"
+#include "ui/text_formats.h"
+#include "ui/ui_state.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr float BaseDpi = 96.0f;
+
+void CreateSharedBrush() {
+    if (!gDeviceContext.CreateSolidColorBrush(MakeD2DColour(0), gSharedBrush)) {
+        ReportError(ReportLevelError, "BrushCreateFailed", std::to_string(gDeviceContext.LastResult()).c_str(),
+                    "Frame");
+    }
+}
+
+}  // namespace
+
+D2D1_COLOR_F MakeD2DColour(uint32_t rgb, float alpha, bool alphaGiven) {
+    const ColourF c = MakeColour(rgb, alpha, alphaGiven);
+    return D2D1_COLOR_F{c.R, c.G, c.B, c.A};
+}
+
+void RequestRepaint() {
+    if (gMainWindow) InvalidateRect(gMainWindow, nullptr, FALSE);
+}
+
+void EnsureDeviceResources() {
+    if (gDeviceContext) {
+        // A failed EndDraw released the brush and the cover objects while the
+        // context stayed: make them again rather than draw without them.
+        if (!gSharedBrush) {
+            CreateSharedBrush();
+            CreateCoverObjects();
+        }
+        return;
+    }
+    if (EnsureWindowTarget(gMainWindow) != S_OK) return;  // blank window; the next paint retries
+    TraceStartup("window target ready");
+    CreateSharedBrush();
+    DecodeIcons();
+    CreateCoverObjects();
+    TraceStartup("device resources ready");
+}
+
+void DrawFrame() {
+    if (!gDeviceContext) return;
+    gDeviceContext.BeginDraw();
+    // Without a system backdrop a transparent clear shows whatever lies
+    // behind the swap chain (black, or the title-bar colour): clear with the
+    // light window colour instead so that the black texts stay readable.
+    gDeviceContext.Clear(gSystemBackdropApplied ? D2D1_COLOR_F{0, 0, 0, 0} : MakeD2DColour(OpaqueWindowColour));
+    const float dpi = static_cast<float>(BaseDpi * DpiScale() * gDrawingZoom);
+    gDeviceContext.SetDpi(dpi, dpi);
+    gDeviceContext.GetSize();
+    if (gWindowReady == 1) {
+        if (gCurrentPage == HomePage) {
+            DrawNowPlaying();
+            DrawSongListPanel();
+        }
+        if (gCurrentPage == SettingsPage) DrawSettingsPage();
+        DrawNavigationBar();
+    }
+    gDeviceContext.EndDraw();
+    const HRESULT endDrawResult = gDeviceContext.LastResult();
+    if (endDrawResult != S_OK) {
+        gSharedBrush.Release();
+        ReleaseCoverBrushAndEffects();
+    }
+    gSwapChain.Present(0, 0);
+    static bool firstFrameTraced = false;
+    if (gWindowReady == 1 && !firstFrameTraced) {
+        firstFrameTraced = true;
+        POINT origin{0, 0};
+        ClientToScreen(gMainWindow, &origin);
+        RECT client{};
+        GetClientRect(gMainWindow, &client);
+        char milestone[96];
+        std::snprintf(milestone, sizeof milestone, "first frame, client %ld,%ld %ldx%ld", origin.x, origin.y,
+                      client.right, client.bottom);
+        TraceStartup(milestone);
+    }
+    if (RecoverFromFrameResult(endDrawResult, gSwapChain.LastResult())) {
+        // The device is gone: everything made on it is rebuilt at the next paint.
+        gSharedBrush.Release();
+        ReleaseDeviceImages();
+        RequestRepaint();
+    }
+}

@@ -1,0 +1,16 @@
+#pragma once
+// What the frame and the window procedure call into the page and input code.
+// Each has an empty definition in pages_stub.cpp until its page is built;
+// the page's own file replaces the stub in the program's source list.
+
+// Drawing, inside DrawFrame (device context between BeginDraw and EndDraw).
+void DrawNowPlaying();
+void DrawSongListPanel();
+void DrawSettingsPage();
+
+// Input: the pointer position is already stored in gPointerX/gPointerY.
+void OnPointerMove();
+void OnLeftButtonDown();
+void OnLeftButtonUp();
+void OnDoubleClick();
+void OnWheel(int notches);  // signed wheel delta / 120, positive away from the user

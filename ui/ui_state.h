@@ -1,0 +1,51 @@
+#pragma once
+// User-interface state of the main window: one instance of each for the run.
+// Positions are device-independent pixels (DIPs). Main window's thread only.
+
+#include <d2d1.h>
+
+#include "graphics/graphics_layer.h"
+
+inline constexpr int HomePage = 1;
+inline constexpr int SettingsPage = 2;
+
+extern int gCurrentPage;           // 1 home, 2 settings
+extern int gPreviousPage;          // gCurrentPage when the latest button-up began
+extern int gSettingsSection;       // 1 appearance, 2 about
+extern int gAppearanceView;        // 0 overview, 1 theme, 2 background
+extern int gNavBarWidth;           // 48
+extern double gListPanelWidth;     // 250, or 150 in a narrow window
+extern double gDrawingZoom;        // the opening animation moves it from 3 to 1
+extern double gListScroll;
+extern D2D1_RECT_F gLyricsArea;
+extern int gVolumePopupOpen;
+extern double gVolumePopupOffset;  // 10 at rest (hidden), 0 fully shown
+extern double gNavIndicatorLead;   // 0 at home, 44 at settings
+extern double gNavIndicatorTrail;
+
+// Stored by the latest frame; hit-testing reads them.
+extern D2D1_RECT_F gAppearanceItemRect;
+extern D2D1_RECT_F gAboutItemRect;
+extern D2D1_RECT_F gThemeEntryRect;
+extern D2D1_RECT_F gBackgroundEntryRect;
+extern D2D1_RECT_F gPanelToggleRect;
+
+// Pointer position of the latest move, client DIPs, truncated.
+extern int gPointerX;
+extern int gPointerY;
+
+// Hover flags, 0 or 1.
+extern int gHoverPlay, gHoverNext, gHoverPrevious, gHoverVolume;
+extern int gHoverOpenFile, gHoverOpenFolder, gHoverListPanel, gHoverProgress;
+extern int gHoverNavHome, gHoverNavSettings;
+extern int gHoverAppearance, gHoverAbout, gHoverTheme, gHoverBackground, gHoverBack;
+extern int gHoverPanelToggle;
+
+// Pressed flags, 0 or 1.
+extern int gPressedPlay, gPressedNext, gPressedPrevious, gPressedVolume;
+extern int gPressedNavHome, gPressedNavSettings;
+extern int gPressedAppearance, gPressedAbout, gPressedTheme, gPressedBackground, gPressedBack;
+
+// The one brush of every fill, stroke and text; its colour is set right
+// before each drawing operation.
+extern SolidBrushLayer gSharedBrush;
