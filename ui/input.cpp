@@ -1,0 +1,171 @@
+// Pointer input of the main window: binds the portable handling of
+// ui/input_regions.h to the window's state, its animation slots, the message
+// loop and the backdrop.
+#include "app/backdrop.h"
+#include "app/globals.h"
+#include "app/settings.h"
+#include "ui/animation_slots.h"
+#include "ui/frame.h"
+#include "ui/home_input_hooks.h"
+#include "ui/input_regions.h"
+#include "ui/pages.h"
+#include "ui/ui_state.h"
+
+#include <windows.h>
+
+namespace {
+
+// Press values of play/pause, next, previous and volume (slots 2 to 5):
+// animated and kept, though nothing draws them.
+double gPressValues[4] = {1, 1, 1, 1};
+
+FloatRect ToFloatRect(const D2D1_RECT_F& rect) { return FloatRect{rect.left, rect.top, rect.right, rect.bottom}; }
+
+LayoutInputs CurrentLayout() {
+    LayoutInputs layout;
+    layout.ClientWidth = gClientWidth;
+    layout.ClientHeight = gClientHeight;
+    layout.ListPanelWidth = gListPanelWidth;
+    layout.NavBarWidth = gNavBarWidth;
+    layout.ListScroll = gListScroll;
+    layout.VolumePopupOffset = gVolumePopupOffset;
+    layout.AppearanceItem = ToFloatRect(gAppearanceItemRect);
+    layout.AboutItem = ToFloatRect(gAboutItemRect);
+    layout.ThemeEntry = ToFloatRect(gThemeEntryRect);
+    layout.BackgroundEntry = ToFloatRect(gBackgroundEntryRect);
+    layout.PanelToggle = ToFloatRect(gPanelToggleRect);
+    return layout;
+}
+
+const InputBindings& WindowBindings() {
+    static const InputBindings bindings = [] {
+        InputBindings b;
+        auto hover = [&b](Region r, int* flag) { b.HoverFlag[static_cast<int>(r)] = flag; };
+        auto pressed = [&b](Region r, int* flag) { b.PressedFlag[static_cast<int>(r)] = flag; };
+        hover(Region::Play, &gHoverPlay);
+        hover(Region::Next, &gHoverNext);
+        hover(Region::Previous, &gHoverPrevious);
+        hover(Region::Volume, &gHoverVolume);
+        hover(Region::OpenFile, &gHoverOpenFile);
+        hover(Region::OpenFolder, &gHoverOpenFolder);
+        hover(Region::ListPanel, &gHoverListPanel);
+        hover(Region::ProgressHover, &gHoverProgress);
+        hover(Region::NavHome, &gHoverNavHome);
+        hover(Region::NavSettings, &gHoverNavSettings);
+        hover(Region::AppearanceItem, &gHoverAppearance);
+        hover(Region::AboutItem, &gHoverAbout);
+        hover(Region::ThemeEntry, &gHoverTheme);
+        hover(Region::BackgroundEntry, &gHoverBackground);
+        hover(Region::Back, &gHoverBack);
+        hover(Region::PanelToggle, &gHoverPanelToggle);
+        pressed(Region::Play, &gPressedPlay);
+        pressed(Region::Next, &gPressedNext);
+        pressed(Region::Previous, &gPressedPrevious);
+        pressed(Region::Volume, &gPressedVolume);
+        pressed(Region::NavHome, &gPressedNavHome);
+        pressed(Region::NavSettings, &gPressedNavSettings);
+        pressed(Region::AppearanceItem, &gPressedAppearance);
+        pressed(Region::AboutItem, &gPressedAbout);
+        pressed(Region::ThemeEntry, &gPressedTheme);
+        pressed(Region::BackgroundEntry, &gPressedBackground);
+        pressed(Region::Back, &gPressedBack);
+        b.CurrentPage = &gCurrentPage;
+        b.PreviousPage = &gPreviousPage;
+        b.SettingsSection = &gSettingsSection;
+        b.AppearanceView = &gAppearanceView;
+        b.Backdrop = &gBackdrop;
+        b.VolumePopupOpen = &gVolumePopupOpen;
+        b.NavIndicatorLead = &gNavIndicatorLead;
+        b.NavIndicatorTrail = &gNavIndicatorTrail;
+        return b;
+    }();
+    return bindings;
+}
+
+// Where each slot's steps go; every step repaints.
+double* SlotTarget(int slot) {
+    switch (slot) {
+    case SlotVolumePopup: return &gVolumePopupOffset;
+    case SlotPressPlay: return &gPressValues[0];
+    case SlotPressNext: return &gPressValues[1];
+    case SlotPressPrevious: return &gPressValues[2];
+    case SlotPressVolume: return &gPressValues[3];
+    case SlotNavTrail: return &gNavIndicatorTrail;
+    case SlotNavLead: return &gNavIndicatorLead;
+    default: return nullptr;
+    }
+}
+
+class WindowSongRows final : public SongRows {
+public:
+    int Count() override { return SongRowCount(); }
+    void SetHovered(int row, int hovered) override { SetSongRowHovered(row, hovered); }
+};
+
+class WindowInputHost final : public InputHost {
+public:
+    void StartAnimation(int slot, int from, int to, int easing, int durationMs) override {
+        double* target = SlotTarget(slot);
+        if (!target) return;
+        AnimationSlot(slot).Start(
+            from, to, easing,
+            [target](double value) {
+                *target = value;
+                ::RequestRepaint();
+            },
+            {}, std::nullopt, durationMs);
+    }
+
+    void WaitDispatching(int milliseconds) override {
+        const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+        for (;;) {
+            // The clock is checked after every message: timer ticks and the
+            // paints they request would otherwise keep the queue busy and
+            // stretch the wait to the length of the running animation.
+            const ULONGLONG now = GetTickCount64();
+            if (now >= end) return;
+            MSG message;
+            if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+                continue;
+            }
+            if (message.message == WM_QUIT) {
+                // Leave the quit for the main loop to see.
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+
+    void ApplyBackdrop(int kind) override { ::ApplyBackdrop(kind, 0, gMainWindow); }
+    void SaveBackdropSetting(int kind) override { ::SaveBackdropSetting(kind); }
+    void HomePageButtonUp() override { OnHomePageButtonUp(); }
+    void RequestRepaint() override { ::RequestRepaint(); }
+};
+
+WindowInputHost gWindowInputHost;
+WindowSongRows gWindowSongRows;
+
+}  // namespace
+
+void OnPointerMove() {
+    UpdateHoverFlags(CurrentLayout(), gPointerX, gPointerY, WindowBindings(), &gWindowSongRows);
+    // While an animation runs, its own steps repaint.
+    if (gAnimationRunning == 0) RequestRepaint();
+}
+
+void OnLeftButtonDown() { PressButtons(CurrentLayout(), gPointerX, gPointerY, WindowBindings(), gWindowInputHost); }
+
+void OnLeftButtonUp() { ReleaseButtons(CurrentLayout(), gPointerX, gPointerY, WindowBindings(), gWindowInputHost); }
+
+void OnWheel(int notches) {
+    const LayoutInputs layout = CurrentLayout();
+    if (!RegionContains(ComputeRegion(Region::ListPanel, layout), gPointerX, gPointerY)) return;
+    const WheelResult result = ScrollListByWheel(SongRowCount(), gClientHeight, gListScroll, notches);
+    gListScroll = result.ListScroll;
+    gListContentHeight = result.ContentHeight;
+    gListViewportHeight = result.ViewportHeight;
+    // No repaint: the next pointer move shows the new offset.
+}

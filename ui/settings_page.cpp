@@ -1,0 +1,155 @@
+// The settings page: the two-item list (appearance, about) and the card with
+// the selected item's content. Stores the rectangles the input hit-tests.
+#include "app/backdrop.h"
+#include "app/globals.h"
+#include "graphics/graphics_device.h"
+#include "ui/cover_art.h"
+#include "ui/frame.h"
+#include "ui/pages.h"
+#include "ui/text_formats.h"
+#include "ui/ui_state.h"
+
+#include <string>
+
+// The build passes both; a tree configured without them still compiles.
+#ifndef TAMBER_VERSION
+#define TAMBER_VERSION "?"
+#endif
+#ifndef TAMBER_COMMIT_DATE
+#define TAMBER_COMMIT_DATE "unknown"
+#endif
+
+namespace {
+
+// Program text (code page 936).
+constexpr const char* SettingsTitle = "\xC9\xE8\xD6\xC3";             // 设置
+constexpr const char* AppearanceText = "\xCD\xE2\xB9\xDB\xC9\xE8\xD6\xC3";  // 外观设置
+constexpr const char* AboutText = "\xB9\xD8\xD3\xDA";                 // 关于
+constexpr const char* ThemeText = "\xD6\xF7\xCC\xE2";                 // 主题
+constexpr const char* BackgroundText = "\xB1\xB3\xBE\xB0";            // 背景
+constexpr const char* MaterialText = "\xB1\xB3\xBE\xB0\xB2\xC4\xC1\xCF";  // 背景材料
+constexpr const char* ProductName = "Tamber Player";
+// 版本 <version>，构建 <commit date>
+const std::string VersionLine =
+    std::string("\xB0\xE6\xB1\xBE ") + TAMBER_VERSION + "\xA3\xAC\xB9\xB9\xBD\xA8 " + TAMBER_COMMIT_DATE;
+// 歌词解析：lyrisk 歌词库
+constexpr const char* LyricsCredit = "\xB8\xE8\xB4\xCA\xBD\xE2\xCE\xF6\xA3\xBAlyrisk \xB8\xE8\xB4\xCA\xBF\xE2";
+// 音频播放：BASS 接口音频库
+constexpr const char* AudioCredit =
+    "\xD2\xF4\xC6\xB5\xB2\xA5\xB7\xC5\xA3\xBA"
+    "BASS \xBD\xD3\xBF\xDA\xD2\xF4\xC6\xB5\xBF\xE2";
+
+constexpr uint32_t Black = 0x000000;
+constexpr uint32_t White = 0xFFFFFF;
+
+void Fill(const D2D1_RECT_F& rect, float radius, uint32_t rgb, float alpha) {
+    gSharedBrush.SetColor(MakeD2DColour(rgb, alpha, true));
+    gDeviceContext.FillRoundedRectangle(D2D1_ROUNDED_RECT{rect, radius, radius}, gSharedBrush.Get());
+}
+
+void Outline(const D2D1_RECT_F& rect, float radius, uint32_t rgb, float alpha) {
+    gSharedBrush.SetColor(MakeD2DColour(rgb, alpha, true));
+    gDeviceContext.DrawRoundedRectangle(D2D1_ROUNDED_RECT{rect, radius, radius}, gSharedBrush.Get());
+}
+
+void Text(const char* text, TextFormatLayer& format, const D2D1_RECT_F& rect) {
+    gSharedBrush.SetColor(MakeD2DColour(Black));
+    gDeviceContext.DrawText(text, format.Get(), rect, gSharedBrush.Get());
+}
+
+void Bitmap(IconId id, const D2D1_RECT_F& rect) {
+    BitmapLayer& bitmap = IconBitmap(id);
+    if (bitmap) gDeviceContext.DrawBitmap(bitmap.Get(), rect);
+}
+
+D2D1_RECT_F TextRectOf(const D2D1_RECT_F& rect) { return {rect.left + 32, rect.top, rect.right, rect.bottom}; }
+
+void HoverFill(const D2D1_RECT_F& rect, int hovered, int pressed) {
+    if (hovered == 1) Fill(rect, 6, Black, pressed == 1 ? 0.2f : 0.1f);
+}
+
+void Card(float x, float w, float h) {
+    Fill({x + 32, 48, w - 32, h - 32}, 6, White, 0.7f);
+    Outline({x + 31.5f, 47.5f, w - 31.5f, h - 31.5f}, 7, Black, 0.1f);
+}
+
+void Entry(const D2D1_RECT_F& rect, const char* text, int hovered, int pressed) {
+    if (hovered == 1) {
+        Fill(rect, 6, pressed == 1 ? White : Black, 0.1f);
+    } else {
+        Fill(rect, 6, White, 0.5f);
+    }
+    Outline({rect.left - 0.5f, rect.top - 0.5f, rect.right + 0.5f, rect.bottom + 0.5f}, 7, Black, 0.1f);
+    Text(text, gBodyFormat, TextRectOf(rect));
+}
+
+void BackButton(float x) {
+    const D2D1_RECT_F square{x + 48, 49, x + 78, 79};
+    HoverFill(square, gHoverBack, gPressedBack);
+    Bitmap(IconId::ArrowLeft, square);
+}
+
+// The chosen backdrop's disc: accent with a white centre.
+void RadioDisc(float x, float top) {
+    gSharedBrush.SetColor(MakeD2DColour(AccentColour()));
+    gDeviceContext.FillRoundedRectangle(D2D1_ROUNDED_RECT{{x + 50, top, x + 70, top + 20}, 10, 10},
+                                        gSharedBrush.Get());
+    Fill({x + 55, top + 5, x + 65, top + 15}, 10, White, 1.0f);
+}
+
+void DrawAppearanceSection(float x, float w, float h) {
+    Fill(gAppearanceItemRect, 6, Black, 0.1f);
+    Card(x, w, h);
+    if (gAppearanceView == 0) {
+        Text(AppearanceText, gSectionTitleFormat, {x + 48, 48, w - 32, 80});
+        gThemeEntryRect = {x + 48, 96, w - 48, 141};
+        gBackgroundEntryRect = {x + 48, 145, w - 48, 190};
+        Entry(gThemeEntryRect, ThemeText, gHoverTheme, gPressedTheme);
+        Entry(gBackgroundEntryRect, BackgroundText, gHoverBackground, gPressedBackground);
+    } else if (gAppearanceView == 1) {
+        Text(ThemeText, gSectionTitleFormat, {x + 83, 48, w - 32, 80});
+        BackButton(x);
+    } else if (gAppearanceView == 2) {
+        Text(BackgroundText, gSectionTitleFormat, {x + 83, 48, w - 32, 80});
+        BackButton(x);
+        Text(MaterialText, gBodyFormat, {x + 48, 80, w, 112});
+        Text("Acrylic", gCaptionFormat, {x + 80, 112, w, 136});
+        Text("Mica", gCaptionFormat, {x + 80, 136, w, 160});
+        Outline({x + 49.5f, 137.5f, x + 70.5f, 158.5f}, 11, Black, 0.1f);
+        Outline({x + 49.5f, 113.5f, x + 70.5f, 134.5f}, 11, Black, 0.1f);
+        if (gBackdrop == 2) RadioDisc(x, 138);
+        if (gBackdrop == 3) RadioDisc(x, 114);
+    }
+}
+
+void DrawAboutSection(float x, float w, float h) {
+    Fill(gAboutItemRect, 6, Black, 0.1f);
+    Card(x, w, h);
+    Text(AboutText, gSectionTitleFormat, {x + 48, 48, w - 32, 80});
+    Bitmap(IconId::TamberLogo, {x + 48, 88, x + 80, 120});
+    Text(ProductName, gSectionTitleFormat, {x + 96, 88, w - 32, 104});
+    Text(VersionLine.c_str(), gCaptionFormat, {x + 96, 104, w - 32, 120});
+    Text(LyricsCredit, gCaptionFormat, {x + 48, 136, w - 32, 156});
+    Text(AudioCredit, gCaptionFormat, {x + 48, 156, w - 32, 176});
+}
+
+}  // namespace
+
+void DrawSettingsPage() {
+    const float w = static_cast<float>(gClientWidth);
+    const float h = static_cast<float>(gClientHeight);
+    const float n = static_cast<float>(gNavBarWidth);
+    const float p = static_cast<float>(gListPanelWidth);
+
+    Text(SettingsTitle, gPageTitleFormat, {n + 16, 16, w - 32 - n, 48});
+    gAppearanceItemRect = {n + 16, 80, n + p + 16, 120};
+    gAboutItemRect = {n + 16, 124, n + p + 16, 164};
+    Text(AppearanceText, gBodyFormat, TextRectOf(gAppearanceItemRect));
+    Text(AboutText, gBodyFormat, TextRectOf(gAboutItemRect));
+    HoverFill(gAppearanceItemRect, gHoverAppearance, gPressedAppearance);
+    HoverFill(gAboutItemRect, gHoverAbout, gPressedAbout);
+
+    const float x = gAppearanceItemRect.right;
+    if (gSettingsSection == 1) DrawAppearanceSection(x, w, h);
+    if (gSettingsSection == 2) DrawAboutSection(x, w, h);
+}
