@@ -2,6 +2,7 @@
 // (before an ID3v1 tag, when there is one).
 
 #include "metadata/byte_reader.h"
+#include "metadata/record_file.h"
 #include "metadata/id3v1.h"
 #include "metadata/id3v2.h"
 #include "metadata/stream_text.h"
@@ -136,10 +137,7 @@ void ReadApeItems(std::span<const uint8_t> area, TrackInfo& info)
 
 int ReadApeFile(std::string_view path, TrackInfo& info)
 {
-    if (!PathExists(path))
-        return 0;
-    ResetTrackInfo(info);
-    const InputFile file(path);
+    const InputFile file = OpenAndResetRecord(path, info);
     if (!file.IsOpen())
         return 0;
     const int tail = std::max(Id3v1TagLength(file), 0);  // the APEv2 tag ends before it

@@ -2,6 +2,7 @@
 // cover from PICTURE.
 
 #include "metadata/byte_reader.h"
+#include "metadata/record_file.h"
 #include "metadata/flac.h"
 #include "metadata/stream_text.h"
 #include "metadata/text.h"
@@ -88,10 +89,7 @@ void ReadPicture(std::span<const uint8_t> block, TrackInfo& info)
 
 int ReadFlacFile(std::string_view path, TrackInfo& info)
 {
-    if (!PathExists(path))
-        return 0;
-    ResetTrackInfo(info);
-    const InputFile file(path);
+    const InputFile file = OpenAndResetRecord(path, info);
     if (!file.IsOpen())
         return 0;
     FileReader reader(file);

@@ -2,6 +2,7 @@
 // granule position of the last page.
 
 #include "metadata/byte_reader.h"
+#include "metadata/record_file.h"
 #include "metadata/stream_text.h"
 #include "metadata/text.h"
 #include "metadata/track_info.h"
@@ -130,10 +131,7 @@ std::string_view ChannelsWord(uint8_t channels)
 
 int ReadOggFile(std::string_view path, TrackInfo& info)
 {
-    if (!PathExists(path))
-        return 0;
-    ResetTrackInfo(info);
-    const InputFile file(path);
+    const InputFile file = OpenAndResetRecord(path, info);
     if (!file.IsOpen())
         return 0;
     FileReader reader(file);

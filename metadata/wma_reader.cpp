@@ -3,6 +3,7 @@
 #include "metadata/wma.h"
 
 #include "metadata/byte_reader.h"
+#include "metadata/record_file.h"
 #include "metadata/stream_text.h"
 #include "metadata/text.h"
 #include "metadata/track_info.h"
@@ -180,10 +181,7 @@ bool SameGuid(std::span<const uint8_t> bytes, const AsfGuid& guid)
 
 int ReadWmaFile(std::string_view path, TrackInfo& info)
 {
-    if (!PathExists(path))
-        return 0;
-    ResetTrackInfo(info);
-    const InputFile file(path);
+    const InputFile file = OpenAndResetRecord(path, info);
     if (!file.IsOpen())
         return 0;
     FileReader reader(file);
