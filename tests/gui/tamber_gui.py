@@ -435,9 +435,11 @@ CASES = {
 }
 
 
-def main():
+def main(cases=None):
+    """Runs one case of cases (default: this file's) named on the command line."""
+    cases = cases or CASES
     parser = argparse.ArgumentParser()
-    parser.add_argument("case", choices=sorted(CASES))
+    parser.add_argument("case", choices=sorted(cases))
     parser.add_argument("--exe", required=True)
     parser.add_argument("--emulator", required=True)
     parser.add_argument("--artifacts", required=True)
@@ -455,8 +457,9 @@ def main():
     args.artifacts = str(folder)
     prefix = None
     try:
+        # A fresh prefix copy per case: a clean settings folder every run.
         prefix = Prefix(args.exe, args.emulator, folder)
-        CASES[args.case](prefix, args)
+        cases[args.case](prefix, args)
     except (Failure, subprocess.TimeoutExpired) as failure:
         print(f"FAILED: {failure}", file=sys.stderr)
         return 1

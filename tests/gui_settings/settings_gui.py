@@ -10,21 +10,18 @@ the desktop accent is black, so the pill and the backdrop disc are black.
 Usage: settings_gui.py CASE --exe tamber.exe --emulator wine64-exec --artifacts DIR
 Cases: pages, backdrop.
 """
-import argparse
 import ctypes
 import ctypes.util
 import os
-import shutil
-import subprocess
 import sys
 import time
 from pathlib import Path
 
-from PIL import Image, ImageGrab
+from PIL import ImageGrab
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "gui"))
 import tamber_gui as gui  # noqa: E402
-from tamber_gui import Failure, check, run  # noqa: E402
+from tamber_gui import check, run  # noqa: E402
 
 # Layout of a default window (P = 250, N = 48): x is the right edge of the
 # settings list, where the card's content is measured from.
@@ -304,39 +301,5 @@ def case_backdrop(prefix, args):
 CASES = {"pages": case_pages, "backdrop": case_backdrop}
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("case", choices=sorted(CASES))
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--emulator", required=True)
-    parser.add_argument("--artifacts", required=True)
-    args = parser.parse_args()
-    if not os.environ.get("DISPLAY"):
-        print("GUI tests need an X display: run them through scripts/test, or start Xvfb and set DISPLAY",
-              file=sys.stderr)
-        return 1
-    for tool in ("xdotool", "import"):
-        if not shutil.which(tool):
-            print(f"GUI tests need {tool} (Debian packages xdotool, imagemagick)", file=sys.stderr)
-            return 1
-    folder = Path(args.artifacts).resolve() / args.case
-    folder.mkdir(parents=True, exist_ok=True)
-    args.artifacts = str(folder)
-    prefix = None
-    try:
-        # A fresh prefix copy per case: a clean settings folder every run.
-        prefix = gui.Prefix(args.exe, args.emulator, folder)
-        CASES[args.case](prefix, args)
-    except (Failure, subprocess.TimeoutExpired) as failure:
-        print(f"FAILED: {failure}", file=sys.stderr)
-        return 1
-    finally:
-        if prefix:
-            prefix.stop_server()
-            shutil.rmtree(prefix.path, ignore_errors=True)
-    print(f"{args.case}: passed (artifacts in {folder})")
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(gui.main(CASES))
