@@ -56,14 +56,18 @@ DWORD WINAPI OutputThread(void*) {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     std::vector<std::shared_ptr<Stream>> streams;
+    bool anyPlaying = false;
     for (;;) {
-        WaitForSingleObject(gWakeEvent, ServiceIntervalMs);
+        // Nothing playing: sleep until BASS_ChannelPlay wakes us, so that an
+        // idle player costs no CPU here.
+        WaitForSingleObject(gWakeEvent, anyPlaying ? ServiceIntervalMs : INFINITE);
         {
             std::lock_guard<std::mutex> lock(gTableLock);
             streams.clear();
             for (auto& entry : gStreams) streams.push_back(entry.second);
         }
-        for (auto& stream : streams) stream->Service();
+        anyPlaying = false;
+        for (auto& stream : streams) anyPlaying |= stream->Service();
         streams.clear();  // a freed stream dies here, not a turn later
     }
 }

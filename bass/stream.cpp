@@ -191,14 +191,15 @@ void Stream::ServiceClockLocked() {
     if (SourceEnded && position >= EndPos) FinishLocked();
 }
 
-void Stream::Service() {
+bool Stream::Service() {
     std::lock_guard<std::mutex> lock(Lock);
-    if (Closed || PlayState != State::Playing) return;
+    if (Closed || PlayState != State::Playing) return false;
     if (Wave) {
         ServiceDeviceLocked();
     } else {
         ServiceClockLocked();
     }
+    return PlayState == State::Playing;
 }
 
 int Stream::Play(bool restart) {

@@ -38,8 +38,9 @@ public:
     int SecondsToBytes(double seconds, uint64_t* bytes);
 
     // Output thread: keeps the device fed (or the clock's decoding in step)
-    // and notices the end.
-    void Service();
+    // and notices the end. False when the stream needs no service until it
+    // is played again.
+    bool Service();
 
 private:
     enum class State { Stopped, Playing, Paused };
