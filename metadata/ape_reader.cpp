@@ -1,6 +1,7 @@
 // Monkey's Audio stream header and the APEv2 tag at the end of a file
 // (before an ID3v1 tag, when there is one).
 
+#include "metadata/ape.h"
 #include "metadata/byte_reader.h"
 #include "metadata/record_file.h"
 #include "metadata/id3v1.h"
@@ -138,6 +139,11 @@ void ReadApeItems(std::span<const uint8_t> area, TrackInfo& info)
 int ReadApeFile(std::string_view path, TrackInfo& info)
 {
     const InputFile file = OpenAndResetRecord(path, info);
+    return ReadApeFile(file, info);
+}
+
+int ReadApeFile(const InputFile& file, TrackInfo& info)
+{
     if (!file.IsOpen())
         return 0;
     const int tail = std::max(Id3v1TagLength(file), 0);  // the APEv2 tag ends before it

@@ -1,4 +1,5 @@
 #include "metadata/track_info.h"
+#include "metadata/ape.h"
 #include "metadata/id3v1.h"
 #include "metadata/id3v2.h"
 #include "metadata/mpeg.h"
@@ -30,10 +31,10 @@ int ReadTrackInfo(std::string_view path, TrackInfo& info)
     ResetTrackInfo(info);
     const std::string extension = Extension(path);
     if (extension == "MP3") {
-        // The APEv2 reader runs first so that ID3v2 frames win over its items.
-        ReadApeFile(path, info);
-        // The other three readers share one open file (read-only, denying writers).
+        // One open file for the four readers (read-only, denying writers).
         const InputFile file(path);
+        // The APEv2 reader runs first so that ID3v2 frames win over its items.
+        ReadApeFile(file, info);
         if (ReadId3v2Tag(file, info) == 0 || info.Title.empty())
             ReadId3v1Tag(file, info);
         ReadMpegStream(file, info);  // last: its Encoder text wins

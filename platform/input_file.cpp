@@ -1,6 +1,24 @@
 #include "platform/input_file.h"
 
 #include <string>
+#include <utility>
+
+InputFile::~InputFile() { Close(); }
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : Handle(std::exchange(other.Handle, InvalidHandle)), SizeBytes(std::exchange(other.SizeBytes, 0))
+{
+}
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        Handle = std::exchange(other.Handle, InvalidHandle);
+        SizeBytes = std::exchange(other.SizeBytes, 0);
+    }
+    return *this;
+}
 
 bool ReadWholeFile(std::string_view path, std::string& bytes, uint64_t maxBytes)
 {

@@ -32,23 +32,6 @@ InputFile::InputFile(std::u16string_view path, FileSharing sharing)
 {
 }
 
-InputFile::~InputFile() { Close(); }
-
-InputFile::InputFile(InputFile&& other) noexcept
-    : Handle(std::exchange(other.Handle, InvalidHandle)), SizeBytes(std::exchange(other.SizeBytes, 0))
-{
-}
-
-InputFile& InputFile::operator=(InputFile&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        Handle = std::exchange(other.Handle, InvalidHandle);
-        SizeBytes = std::exchange(other.SizeBytes, 0);
-    }
-    return *this;
-}
-
 void InputFile::Close()
 {
     if (Handle != InvalidHandle)
