@@ -17,7 +17,9 @@
 
 namespace {
 
-constexpr DWORD ServiceIntervalMs = 20;  // well inside one 50-ms device buffer
+// One device buffer a turn: four 50-ms buffers keep 150 ms queued between
+// turns, and the clock decodes 200 ms ahead.
+constexpr DWORD ServiceIntervalMs = 50;
 constexpr DWORD FirstStreamHandle = 0x10001;
 constexpr int DeviceDefault = -1;
 constexpr int DeviceNoSound = 0;
