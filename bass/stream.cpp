@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "bass/bass_api.h"
 
@@ -9,6 +10,7 @@ namespace {
 
 constexpr uint32_t BufferMs = 50;
 constexpr uint32_t ClockLeadMs = 200;        // how far the clock's decoding runs ahead
+constexpr uint32_t DecodeBurstMs = 500;      // audio decoded in one go when the ahead buffer runs low
 constexpr ULONGLONG DeviceStallLimitMs = 1000;  // a device that plays nothing for this long is dropped
 
 LONGLONG Now() {
@@ -109,6 +111,9 @@ void Stream::RebaseLocked(uint64_t positionBytes) {
     ClockResumedAt = Now();
     PlayBase = positionBytes;
     DecodePos = positionBytes;
+    Ahead.clear();
+    AheadPos = 0;
+    SourceDrained = false;
     SourceEnded = !Source || !Source->Seek(positionBytes);
     EndPos = positionBytes;
     if (positionBytes >= LengthBytes) SourceEnded = true;
@@ -120,14 +125,30 @@ uint32_t Stream::DecodeLocked(uint8_t* buffer, uint32_t bytes) {
     uint64_t left = LengthBytes - std::min(DecodePos, LengthBytes);
     bytes = static_cast<uint32_t>(std::min<uint64_t>(bytes, left));
     bytes -= bytes % BlockBytes;
-    uint32_t got = bytes ? Source->Read(buffer, bytes) : 0;
-    got -= got % BlockBytes;
+    if (Ahead.size() - AheadPos < bytes) RefillAheadLocked();
+    uint32_t got = static_cast<uint32_t>(std::min<size_t>(bytes, Ahead.size() - AheadPos));
+    if (got) std::memcpy(buffer, Ahead.data() + AheadPos, got);
+    AheadPos += got;
     DecodePos += got;
     if (got == 0) {
         SourceEnded = true;
         EndPos = DecodePos;
     }
     return got;
+}
+
+void Stream::RefillAheadLocked() {
+    if (SourceDrained || !Source) return;
+    Ahead.erase(Ahead.begin(), Ahead.begin() + static_cast<std::ptrdiff_t>(AheadPos));
+    AheadPos = 0;
+    size_t have = Ahead.size();
+    size_t burst = std::max<size_t>(BlockBytes, BytesPerSecond * DecodeBurstMs / 1000 / BlockBytes * BlockBytes);
+    if (have >= burst) return;
+    Ahead.resize(burst);
+    uint32_t got = Source->Read(Ahead.data() + have, static_cast<uint32_t>(burst - have));
+    got -= got % BlockBytes;
+    Ahead.resize(have + got);
+    if (got == 0) SourceDrained = true;
 }
 
 void Stream::FinishLocked() {

@@ -54,6 +54,7 @@ private:
     void ServiceDeviceLocked();
     void ServiceClockLocked();
     uint32_t DecodeLocked(uint8_t* buffer, uint32_t bytes);
+    void RefillAheadLocked();
     void FinishLocked();
 
     std::mutex Lock;
@@ -72,6 +73,12 @@ private:
     uint64_t DecodePos = 0;    // next byte the decoder gives
     bool SourceEnded = false;  // the decoder gave all it has (EndPos)
     uint64_t EndPos = 0;
+
+    // Decoded ahead of DecodePos, filled in bursts: a decoder woken for every
+    // few milliseconds of audio costs far more than one that runs now and then.
+    std::vector<uint8_t> Ahead;
+    size_t AheadPos = 0;
+    bool SourceDrained = false;  // the decoder returned nothing more
 
     // Device output.
     bool WantDevice;
