@@ -42,6 +42,7 @@ constexpr DWORD AllStreams = static_cast<DWORD>(MF_SOURCE_READER_ALL_STREAMS);
 constexpr DWORD MediaSource = static_cast<DWORD>(MF_SOURCE_READER_MEDIASOURCE);
 constexpr UINT32 PcmBits = 16;
 constexpr UINT32 MaxChannels = 8;
+constexpr uint64_t MaxSeekGapSeconds = 2;  // more than any real container's seek granularity
 
 using MFStartupFn = HRESULT(WINAPI*)(ULONG, DWORD);
 using MFCreateMediaTypeFn = HRESULT(WINAPI*)(IMFMediaType**);
@@ -108,12 +109,18 @@ private:
             DWORD length = 0;
             if (FAILED(media->Lock(&data, nullptr, &length))) continue;
             size_t skip = 0;
-            if (Seeking) {
-                // The reader lands on a point at or before the target; drop the lead-in.
+            size_t silence = 0;
+            if (Seeking && timestamp >= 0) {
+                // The reader lands on a point before the target (drop the lead-in) or,
+                // in some containers, after it (fill the gap with silence, so that
+                // positions stay the media's own times).
                 uint64_t start = static_cast<uint64_t>(std::llround(timestamp * SampleRate / HundredNsPerSecond)) * BlockBytes;
-                if (timestamp >= 0 && start < SeekTarget) skip = static_cast<size_t>(std::min<uint64_t>(SeekTarget - start, length));
+                if (start < SeekTarget) skip = static_cast<size_t>(std::min<uint64_t>(SeekTarget - start, length));
+                uint64_t maxGap = uint64_t{SampleRate} * BlockBytes * MaxSeekGapSeconds;
+                if (start > SeekTarget) silence = static_cast<size_t>(std::min(start - SeekTarget, maxGap));
             }
-            Pending.assign(data + skip, data + length);
+            Pending.assign(silence, 0);
+            Pending.insert(Pending.end(), data + skip, data + length);
             media->Unlock();
             if (!Pending.empty()) {
                 Seeking = false;
