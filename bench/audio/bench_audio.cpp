@@ -1,6 +1,6 @@
 // bench_audio: CPU time of lib\bass.dll while it plays (goal: under 1 % of one
 // core) and the time to create a stream and read its length, per format.
-//   bench_audio [--seconds N] [FILE...]
+//   bench_audio [--seconds N] [--files-only] [--churn N] [FILE...]
 // plays N seconds (default 10) of a 60-s WAV and of each FILE (scripts/bench
 // passes 60-s music-rate files made by the real encoders).
 
@@ -57,9 +57,15 @@ double PlayingCpuPercent(const std::string& path, double seconds) {
 int main(int argc, char** argv) {
     double seconds = 10;
     std::vector<std::string> files;
+    bool filesOnly = false;
+    int churn = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::atof(argv[++i]);
+        } else if (std::strcmp(argv[i], "--churn") == 0 && i + 1 < argc) {
+            churn = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--files-only") == 0) {
+            filesOnly = true;
         } else {
             files.emplace_back(argv[i]);
         }
@@ -72,6 +78,20 @@ int main(int argc, char** argv) {
     std::string longWav = folder + "\\sixty.wav";
     audiotest::WriteBytes(longWav, audiotest::PcmWav(44100, 2, 44100 * 60));
 
+    if (churn > 0) {
+        // A folder scan makes and frees a stream per file: nothing of them may stay busy.
+        for (const std::string& file : files)
+            for (int i = 0; i < churn; ++i) gFree(gCreate(FALSE, file.c_str(), 0, 0, 0));
+        double cpu0 = CpuSeconds(), wall0 = WallSeconds();
+        Sleep(static_cast<DWORD>(seconds * 1000));
+        std::printf("idle after %d streams made and freed per file: %.3f %% over %.0f s\n", churn,
+                    (CpuSeconds() - cpu0) / (WallSeconds() - wall0) * 100, seconds);
+    }
+    if (filesOnly) {
+        for (const std::string& file : files)
+            std::printf("  %-40s %8.3f   over %.0f s\n", file.c_str(), PlayingCpuPercent(file, seconds), seconds);
+        return 0;
+    }
     std::printf("create + length, mean of 10 (ms):\n");
     for (const audiotest::Fixture& f : audiotest::Fixtures) {
         std::string path = audiotest::FixturePath(f.File);
