@@ -1,8 +1,14 @@
 #include "ui/easing.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <numbers>
+
+// Every truncation to pixels, volumes and lyric steps must give the same
+// integers on the 32-bit and the 64-bit build: doubles evaluated as doubles
+// (SSE2), never in x87's 80-bit registers.
+static_assert(FLT_EVAL_METHOD == 0, "build 32-bit x86 with -msse2 -mfpmath=sse");
 
 namespace {
 
