@@ -140,7 +140,7 @@ class Prefix:
 class Program:
     """One run of tamber.exe."""
 
-    def __init__(self, prefix, exe, artifacts, name):
+    def __init__(self, prefix, exe, artifacts, name, cwd=None):
         self.prefix = prefix
         self.artifacts = Path(artifacts)
         self.name = name
@@ -148,7 +148,7 @@ class Program:
         self.log = open(self.log_path, "w")
         self.started = time.monotonic()
         exe = Path(exe).resolve()
-        self.process = subprocess.Popen([prefix.wine, str(exe)], env=prefix.env, cwd=str(exe.parent),
+        self.process = subprocess.Popen([prefix.wine, str(exe)], env=prefix.env, cwd=str(cwd or exe.parent),
                                         stdout=self.log, stderr=subprocess.STDOUT)
         self.window = None
         self.first_frame_seconds = None
