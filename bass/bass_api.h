@@ -50,6 +50,9 @@ constexpr int BASS_ERROR_UNKNOWN = -1;
 constexpr DWORD BASS_POS_BYTE = 0;
 constexpr DWORD BASS_ATTRIB_VOL = 2;
 constexpr DWORD BASS_UNICODE = 0x80000000;  // the file name is UTF-16
+// Makes the decoder at creation and takes the length it gives, instead of
+// the container's own figures (see BASS_StreamCreateFile).
+constexpr DWORD BASS_STREAM_PRESCAN = 0x20000;
 
 // BASS_ChannelIsActive
 constexpr DWORD BASS_ACTIVE_STOPPED = 0;
@@ -65,6 +68,11 @@ BASS_EXPORT int BASSAPI BASS_ErrorGetCode();
 BASS_EXPORT HPLUGIN BASSAPI BASS_PluginLoad(const char* file, DWORD flags);
 // mem must be FALSE (files only); file is ANSI text, or UTF-16 with BASS_UNICODE.
 // offset and length select a part of the file only for WAV; pass 0, 0.
+// Where the container's headers give the exact length (FLAC, Ogg, MP4, ASF,
+// MP3 with a frame count or a steady bit rate) the decoder is made only when
+// the stream first plays, so that measuring a file costs no decoder; a file
+// whose decoder then fails plays as silence of that length. Other files are
+// decoded, or refused, at creation.
 BASS_EXPORT HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
 BASS_EXPORT BOOL BASSAPI BASS_StreamFree(HSTREAM handle);
 // No module music is supported: always fails with BASS_ERROR_HANDLE.
@@ -83,6 +91,11 @@ BASS_EXPORT QWORD BASSAPI BASS_ChannelSeconds2Bytes(DWORD handle, double pos);
 // BASS_ATTRIB_VOL: 0 silent .. 1 full; values above 1 amplify (clipped).
 BASS_EXPORT BOOL BASSAPI BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value);
 BASS_EXPORT BOOL BASSAPI BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value);
+
+// ---- Ours, not part of the BASS-style interface ----
+// Streams created and not yet freed (BASS_StreamFree). For diagnostics: the
+// player's session tool checks that no stream outlives its track.
+BASS_EXPORT DWORD BASSAPI TamberLiveStreamCount();
 
 // ---- Codec plug-ins ----
 // A plug-in DLL exports "TamberCodecPluginInit" (undecorated, stdcall) returning

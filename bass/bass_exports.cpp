@@ -56,7 +56,9 @@ DWORD WINAPI OutputThread(void*) {
     // Media Foundation objects are used from here; an MTA for the whole run
     // also keeps them usable from threads that never initialised COM.
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    // Decoding runs on this thread too: above HIGHEST it would starve the
+    // user interface on a busy machine.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     std::vector<std::shared_ptr<Stream>> streams;
     bool anyPlaying = false;
     for (;;) {
@@ -82,6 +84,16 @@ BOOL WithStream(DWORD handle, Fn fn) {
     int code = fn(*stream);
     tErrorCode = code;
     return code == BASS_OK ? TRUE : FALSE;
+}
+
+// Media Foundation, then the plug-ins: the decoders of anything but WAV.
+DecoderInfo OpenCompressedDecoder(const std::wstring& path) {
+    DecoderInfo info = OpenMediaFoundationDecoder(path);
+    if (!info.Source && info.ErrorCode != BASS_ERROR_FILEOPEN) {
+        DecoderInfo plugin = OpenPluginDecoder(path);
+        if (plugin.Source) info = std::move(plugin);  // else keep the reason Media Foundation gave
+    }
+    return info;
 }
 
 std::wstring WidePath(const void* file, DWORD flags) {
@@ -135,14 +147,19 @@ HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, 
     if (path.empty()) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
 
     DecoderInfo info = OpenWavDecoder(path, offset, length);
-    if (info.ErrorCode == BASS_ERROR_FILEFORM) info = OpenMediaFoundationDecoder(path);
-    if (!info.Source && info.ErrorCode != BASS_ERROR_FILEOPEN) {
-        DecoderInfo plugin = OpenPluginDecoder(path);
-        if (plugin.Source) info = std::move(plugin);  // else keep the reason Media Foundation gave
+    DecoderOpener openLater;
+    if (info.ErrorCode == BASS_ERROR_FILEFORM) {
+        // Where the headers give the exact length the decoder waits for the
+        // first play; files they do not vouch for are decoded (or refused) now.
+        if (!(flags & BASS_STREAM_PRESCAN) && ProbeFile(path, &info)) {
+            openLater = [path] { return OpenCompressedDecoder(path); };
+        } else {
+            info = OpenCompressedDecoder(path);
+        }
     }
-    if (!info.Source) return Fail(info.ErrorCode ? info.ErrorCode : BASS_ERROR_UNKNOWN, HSTREAM{0});
+    if (!info.Source && !openLater) return Fail(info.ErrorCode ? info.ErrorCode : BASS_ERROR_UNKNOWN, HSTREAM{0});
 
-    auto stream = std::make_shared<Stream>(std::move(info), gUseDevice);
+    auto stream = std::make_shared<Stream>(std::move(info), std::move(openLater), gUseDevice);
     DWORD handle = gNextHandle.fetch_add(1);
     {
         std::lock_guard<std::mutex> lock(gTableLock);
@@ -226,6 +243,11 @@ BOOL BASSAPI BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) 
     if (attrib != BASS_ATTRIB_VOL) return Fail(BASS_ERROR_ILLTYPE, FALSE);
     if (!value) return Fail(BASS_ERROR_ILLPARAM, FALSE);
     return WithStream(handle, [&](Stream& s) { return s.GetVolume(value); });
+}
+
+DWORD BASSAPI TamberLiveStreamCount() {
+    std::lock_guard<std::mutex> lock(gTableLock);
+    return static_cast<DWORD>(gStreams.size());
 }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,12 @@ struct DecoderInfo {
 // (length 0: to the end). ErrorCode BASS_ERROR_FILEFORM when the file is no WAV.
 DecoderInfo OpenWavDecoder(const std::wstring& path, uint64_t offset, uint64_t length);
 
+// The format and length of a compressed file from its container's headers
+// (stream_probe), when they give the length exactly; Source stays empty.
+// Creating a decoder costs far more than this, and a folder scan makes a
+// stream per file only to read its length.
+bool ProbeFile(const std::wstring& path, DecoderInfo* info);
+
 // Media Foundation's source reader (MP3, AAC, FLAC, WMA, Ogg ... whatever the
 // system decodes). StartMediaFoundation binds and starts it once; false when
 // the system has none. ErrorCode BASS_ERROR_FILEFORM when no source reader
@@ -43,6 +50,9 @@ DecoderInfo OpenMediaFoundationDecoder(const std::wstring& path);
 // Decoders of loaded codec plug-ins, tried in load order.
 int LoadCodecPlugin(const std::wstring& path, uint32_t* handle);  // BASS error code, 0 on success
 DecoderInfo OpenPluginDecoder(const std::wstring& path);
+
+// Makes a stream's decoder when it is first needed (see ProbeFile).
+using DecoderOpener = std::function<DecoderInfo()>;
 
 // Scales 16-bit samples in place by volume (1 leaves them), clipping.
 void ApplyVolume(int16_t* samples, size_t count, float volume);

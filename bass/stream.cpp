@@ -11,6 +11,9 @@ namespace {
 constexpr uint32_t BufferMs = 50;
 constexpr uint32_t ClockLeadMs = 200;        // how far the clock's decoding runs ahead
 constexpr uint32_t DecodeBurstMs = 500;      // audio decoded in one go when the ahead buffer runs low
+// Above what a service turn takes (four device buffers or the clock's lead):
+// the next burst is decoded while this much is still waiting.
+constexpr uint32_t RefillBelowMs = 300;
 constexpr ULONGLONG DeviceStallLimitMs = 1000;  // a device that plays nothing for this long is dropped
 
 LONGLONG Now() {
@@ -19,10 +22,32 @@ LONGLONG Now() {
     return now.QuadPart;
 }
 
+// Stands in for a decoder that could not be made after the headers were
+// accepted: the stream plays silence of the length it announced, then ends.
+class SilenceDecoder final : public Decoder {
+public:
+    explicit SilenceDecoder(uint64_t lengthBytes) : LengthBytes(lengthBytes) {}
+    uint32_t Read(uint8_t* buffer, uint32_t bytes) override {
+        uint32_t got = static_cast<uint32_t>(std::min<uint64_t>(bytes, LengthBytes - Pos));
+        std::memset(buffer, 0, got);
+        Pos += got;
+        return got;
+    }
+    bool Seek(uint64_t positionBytes) override {
+        if (positionBytes > LengthBytes) return false;
+        Pos = positionBytes;
+        return true;
+    }
+
+private:
+    uint64_t LengthBytes;
+    uint64_t Pos = 0;
+};
+
 }  // namespace
 
-Stream::Stream(DecoderInfo info, bool useDevice)
-    : Source(std::move(info.Source)), SampleRate(info.SampleRate), Channels(info.Channels),
+Stream::Stream(DecoderInfo info, DecoderOpener openLater, bool useDevice)
+    : Source(std::move(info.Source)), OpenLater(std::move(openLater)), SampleRate(info.SampleRate), Channels(info.Channels),
       BlockBytes(info.Channels * 2), BytesPerSecond(uint64_t{info.SampleRate} * info.Channels * 2),
       LengthBytes(info.LengthBytes), WantDevice(useDevice) {
     QueryPerformanceFrequency(&ClockFrequency);
@@ -114,9 +139,13 @@ void Stream::RebaseLocked(uint64_t positionBytes) {
     Ahead.clear();
     AheadPos = 0;
     SourceDrained = false;
-    SourceEnded = !Source || !Source->Seek(positionBytes);
+    SourceEnded = positionBytes >= LengthBytes;
     EndPos = positionBytes;
-    if (positionBytes >= LengthBytes) SourceEnded = true;
+    // The decoder seeks on the output thread before its next burst (a failed
+    // seek drains it, which ends the stream here).
+    ++Generation;
+    SeekPending = true;
+    SeekTarget = positionBytes;
 }
 
 uint32_t Stream::DecodeLocked(uint8_t* buffer, uint32_t bytes) {
@@ -125,30 +154,89 @@ uint32_t Stream::DecodeLocked(uint8_t* buffer, uint32_t bytes) {
     uint64_t left = LengthBytes - std::min(DecodePos, LengthBytes);
     bytes = static_cast<uint32_t>(std::min<uint64_t>(bytes, left));
     bytes -= bytes % BlockBytes;
-    if (Ahead.size() - AheadPos < bytes) RefillAheadLocked();
     uint32_t got = static_cast<uint32_t>(std::min<size_t>(bytes, Ahead.size() - AheadPos));
     if (got) std::memcpy(buffer, Ahead.data() + AheadPos, got);
     AheadPos += got;
     DecodePos += got;
-    if (got == 0) {
+    // Nothing decoded yet is an underrun, not the end: the next burst comes.
+    if (got == 0 && (bytes == 0 || SourceDrained)) {
         SourceEnded = true;
         EndPos = DecodePos;
     }
     return got;
 }
 
-void Stream::RefillAheadLocked() {
-    if (SourceDrained || !Source) return;
+void Stream::FillAhead() {
+    std::unique_ptr<Decoder> source;
+    DecoderOpener open;
+    uint64_t generation = 0, seekTarget = 0, lengthBytes = 0;
+    bool seek = false;
+    uint32_t burst = 0, blockBytes = 0, sampleRate = 0, channels = 0;
+    {
+        std::lock_guard<std::mutex> lock(Lock);
+        if (Closed || PlayState != State::Playing || SourceDrained || SourceEnded) return;
+        if (Ahead.size() - AheadPos >= BytesPerSecond * RefillBelowMs / 1000) return;
+        source = std::move(Source);
+        open = std::move(OpenLater);
+        if (!source && !open) return;
+        generation = Generation;
+        seek = SeekPending;
+        seekTarget = SeekTarget;
+        lengthBytes = LengthBytes;
+        blockBytes = BlockBytes;
+        sampleRate = SampleRate;
+        channels = Channels;
+        burst = static_cast<uint32_t>(std::max<uint64_t>(BlockBytes, BytesPerSecond * DecodeBurstMs / 1000 / BlockBytes * BlockBytes));
+    }
+    bool opened = false;
+    if (!source) {
+        DecoderInfo made = open();
+        source = std::move(made.Source);
+        opened = true;
+        if (!source) {
+            source = std::make_unique<SilenceDecoder>(lengthBytes);
+        } else if (made.SampleRate != sampleRate || made.Channels != channels) {
+            // The headers told another format than the decoder gives (an AAC
+            // file whose sample entry holds the core rate): positions follow
+            // the decoder from here.
+            std::lock_guard<std::mutex> lock(Lock);
+            if (Closed) return;
+            Source = std::move(source);
+            AdoptFormatLocked(made.SampleRate, made.Channels);
+            return;
+        }
+    }
+    // A fresh decoder stands at the start already (and may hold what it read to check the file).
+    bool ok = !seek || (opened && seekTarget == 0) || source->Seek(seekTarget);
+    Filled.resize(burst);
+    uint32_t got = ok ? source->Read(Filled.data(), burst) : 0;
+    got = std::min(got, burst);
+    got -= got % blockBytes;
+
+    std::lock_guard<std::mutex> lock(Lock);
+    if (Closed) return;  // the decoder goes with source, here on this thread
+    Source = std::move(source);
+    if (generation != Generation) return;  // decoded for a position no longer wanted
+    if (seek) SeekPending = false;
     Ahead.erase(Ahead.begin(), Ahead.begin() + static_cast<std::ptrdiff_t>(AheadPos));
     AheadPos = 0;
-    size_t have = Ahead.size();
-    size_t burst = std::max<size_t>(BlockBytes, BytesPerSecond * DecodeBurstMs / 1000 / BlockBytes * BlockBytes);
-    if (have >= burst) return;
-    Ahead.resize(burst);
-    uint32_t got = Source->Read(Ahead.data() + have, static_cast<uint32_t>(burst - have));
-    got -= got % BlockBytes;
-    Ahead.resize(have + got);
+    Ahead.insert(Ahead.end(), Filled.begin(), Filled.begin() + got);
     if (got == 0) SourceDrained = true;
+}
+
+void Stream::AdoptFormatLocked(uint32_t sampleRate, uint32_t channels) {
+    uint32_t blockBytes = channels * 2;
+    auto convert = [&](uint64_t bytes) { return bytes / BlockBytes * sampleRate / SampleRate * blockBytes; };
+    uint64_t position = convert(PositionLocked());
+    bool hadDevice = Wave != nullptr;
+    CloseDeviceLocked();
+    LengthBytes = convert(LengthBytes);
+    SampleRate = sampleRate;
+    Channels = channels;
+    BlockBytes = blockBytes;
+    BytesPerSecond = uint64_t{sampleRate} * blockBytes;
+    if (hadDevice) OpenDeviceLocked();
+    RebaseLocked(position);
 }
 
 void Stream::FinishLocked() {
@@ -207,12 +295,13 @@ void Stream::ServiceClockLocked() {
         uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(target - DecodePos, BytesPerSecond / 10));
         want = std::max(want - want % BlockBytes, BlockBytes);
         Scratch.resize(want);
-        DecodeLocked(Scratch.data(), want);
+        if (DecodeLocked(Scratch.data(), want) == 0) break;  // the rest after the next burst
     }
     if (SourceEnded && position >= EndPos) FinishLocked();
 }
 
 bool Stream::Service() {
+    FillAhead();
     std::lock_guard<std::mutex> lock(Lock);
     if (Closed || PlayState != State::Playing) return false;
     if (Wave) {

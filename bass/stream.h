@@ -3,6 +3,12 @@
 // own format, or a silent real-time clock when there is no device) and the
 // play state. Every method locks the stream, so any thread may call them;
 // Service runs on the library's output thread.
+//
+// The lock is never held while the decoder runs: the output thread takes the
+// decoder out of the stream, decodes a burst into a buffer of its own and
+// puts both back under the lock. A seek meanwhile bumps Generation, so that a
+// burst decoded for the old position is dropped. Only the output thread uses
+// the decoder, and a stream closed meanwhile leaves it to that thread to free.
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -15,13 +21,17 @@
 
 class Stream {
 public:
-    Stream(DecoderInfo info, bool useDevice);
+    // With an opener and no decoder in info, the decoder is made on the
+    // output thread when the stream first plays; info's figures come from the
+    // headers. A decoder that cannot be made then plays silence of that length.
+    Stream(DecoderInfo info, DecoderOpener openLater, bool useDevice);
     ~Stream();
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;
 
-    // Releases the device and the decoder now; later calls fail with
-    // BASS_ERROR_HANDLE (the output thread may still hold the object briefly).
+    // Releases the device and the decoder now (a decoder in the middle of a
+    // burst goes when the burst ends); later calls fail with BASS_ERROR_HANDLE
+    // (the output thread may still hold the object briefly).
     void Close();
 
     // Each returns 0 or a BASS error code.
@@ -54,11 +64,13 @@ private:
     void ServiceDeviceLocked();
     void ServiceClockLocked();
     uint32_t DecodeLocked(uint8_t* buffer, uint32_t bytes);
-    void RefillAheadLocked();
+    void FillAhead();  // output thread, without the lock
+    void AdoptFormatLocked(uint32_t sampleRate, uint32_t channels);
     void FinishLocked();
 
     std::mutex Lock;
-    std::unique_ptr<Decoder> Source;
+    std::unique_ptr<Decoder> Source;  // empty while the output thread decodes with it
+    DecoderOpener OpenLater;
     bool Closed = false;
     uint32_t SampleRate;
     uint32_t Channels;
@@ -79,6 +91,10 @@ private:
     std::vector<uint8_t> Ahead;
     size_t AheadPos = 0;
     bool SourceDrained = false;  // the decoder returned nothing more
+    uint64_t Generation = 0;     // bumped by every move of the position
+    bool SeekPending = false;    // the decoder must move to SeekTarget before it reads
+    uint64_t SeekTarget = 0;
+    std::vector<uint8_t> Filled;  // the output thread's own burst buffer
 
     // Device output.
     bool WantDevice;

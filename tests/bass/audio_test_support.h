@@ -28,6 +28,14 @@ inline const Fixture Fixtures[] = {
     {"tone.wma", 5.0, true},
 };
 
+// For the audio library's own tests: an MP3 with no frame count (the length
+// comes from the bit rate) and 48 kHz stereo files, one of them Opus.
+inline const Fixture MoreFixtures[] = {
+    {"tone_cbr.mp3", 10.0, true},
+    {"tone.opus", 5.0, true},
+    {"tone_stereo48.m4a", 5.0, true},
+};
+
 inline std::string FixturePath(const char* file) {
     std::string path = TAMBER_SOURCE_DIR "/tests/fixtures/audio/";
     path += file;
@@ -104,6 +112,18 @@ inline int ThreadCount() {
         if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
     }
     CloseHandle(snapshot);
+    return count;
+}
+
+// Threads wind down on their own time (Media Foundation's workers, the output
+// thread): the count once it has fallen to limit, or after timeoutMs.
+inline int SettledThreadCount(int limit, DWORD timeoutMs = 5000) {
+    DWORD start = GetTickCount();
+    int count = ThreadCount();
+    while (count > limit && GetTickCount() - start < timeoutMs) {
+        Sleep(50);
+        count = ThreadCount();
+    }
     return count;
 }
 
