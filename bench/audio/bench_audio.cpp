@@ -1,17 +1,21 @@
 // bench_audio: CPU time of lib\bass.dll while it plays (goal: under 1 % of one
-// core) and the time to create a stream and read its length, per format.
+// core), the time to create a stream and read its length, per format (from
+// the headers, as a folder scan does, and with the decoder made at creation),
+// and how long a position read waits while streams decode (goal: never a
+// decode burst; the user interface reads it every 100 ms).
 //   bench_audio [--seconds N] [--files-only] [--churn N] [FILE...]
 // plays N seconds (default 10) of a 60-s WAV and of each FILE (scripts/bench
 // passes 60-s music-rate files made by the real encoders).
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "app/dll_binding.h"
+#include "platform/win32/dll_binding.h"
 #include "bass/bass_api.h"
 #include "tests/bass/audio_test_support.h"
 
@@ -24,6 +28,9 @@ DllFunction<decltype(&BASS_StreamFree)> gFree(gBass, "BASS_StreamFree");
 DllFunction<decltype(&BASS_ChannelPlay)> gPlay(gBass, "BASS_ChannelPlay");
 DllFunction<decltype(&BASS_ChannelGetLength)> gLength(gBass, "BASS_ChannelGetLength");
 DllFunction<decltype(&BASS_ChannelBytes2Seconds)> gSeconds(gBass, "BASS_ChannelBytes2Seconds");
+DllFunction<decltype(&BASS_ChannelSeconds2Bytes)> gBytes(gBass, "BASS_ChannelSeconds2Bytes");
+DllFunction<decltype(&BASS_ChannelGetPosition)> gPosition(gBass, "BASS_ChannelGetPosition");
+DllFunction<decltype(&BASS_ChannelSetPosition)> gSetPosition(gBass, "BASS_ChannelSetPosition");
 
 double CpuSeconds() {
     FILETIME created, exited, kernel, user;
@@ -50,6 +57,49 @@ double PlayingCpuPercent(const std::string& path, double seconds) {
     double percent = (CpuSeconds() - cpu0) / (WallSeconds() - wall0) * 100;
     gFree(s);
     return percent;
+}
+
+// Mean ms of creating a stream for path and reading its length (10 runs).
+double CreateLengthMs(const std::string& path, DWORD flags, double* length) {
+    HSTREAM warm = gCreate(FALSE, path.c_str(), 0, 0, flags);  // first use loads the codecs
+    if (!warm) return -1;
+    gFree(warm);
+    double start = WallSeconds();
+    for (int i = 0; i < 10; ++i) {
+        HSTREAM s = gCreate(FALSE, path.c_str(), 0, 0, flags);
+        *length = gSeconds(s, gLength(s, BASS_POS_BYTE));
+        gFree(s);
+    }
+    return (WallSeconds() - start) * 100;
+}
+
+// Plays every path, seeking each every 100 ms so that the decoders keep
+// running bursts, while this thread reads positions as fast as it can.
+// Gives the longest read and the 99.9th percentile, in ms.
+void PositionReadsWhileDecoding(const std::vector<std::string>& paths, double seconds, double* worstMs, double* p999Ms) {
+    std::vector<HSTREAM> streams;
+    for (const std::string& path : paths) {
+        HSTREAM s = gCreate(FALSE, path.c_str(), 0, 0, 0);
+        if (!s) continue;
+        gPlay(s, FALSE);
+        streams.push_back(s);
+    }
+    std::vector<double> reads;
+    double start = WallSeconds(), nextSeek = start;
+    for (int turn = 0; WallSeconds() - start < seconds && !streams.empty(); ++turn) {
+        if (WallSeconds() >= nextSeek) {
+            for (HSTREAM s : streams) gSetPosition(s, gBytes(s, turn % 3 * 0.9), BASS_POS_BYTE);
+            nextSeek += 0.1;
+        }
+        double before = WallSeconds();
+        gPosition(streams[turn % streams.size()], BASS_POS_BYTE);
+        reads.push_back((WallSeconds() - before) * 1000);
+        Sleep(1);
+    }
+    for (HSTREAM s : streams) gFree(s);
+    std::sort(reads.begin(), reads.end());
+    *worstMs = reads.empty() ? -1 : reads.back();
+    *p999Ms = reads.empty() ? -1 : reads[reads.size() * 999 / 1000];
 }
 
 }  // namespace
@@ -92,24 +142,28 @@ int main(int argc, char** argv) {
             std::printf("  %-40s %8.3f   over %.0f s\n", file.c_str(), PlayingCpuPercent(file, seconds), seconds);
         return 0;
     }
-    std::printf("create + length, mean of 10 (ms):\n");
-    for (const audiotest::Fixture& f : audiotest::Fixtures) {
+    std::printf("create + length, mean of 10 (ms): from the headers | decoder made at creation (PRESCAN)\n");
+    std::vector<audiotest::Fixture> fixtures(std::begin(audiotest::Fixtures), std::end(audiotest::Fixtures));
+    fixtures.insert(fixtures.end(), std::begin(audiotest::MoreFixtures), std::end(audiotest::MoreFixtures));
+    for (const audiotest::Fixture& f : fixtures) {
         std::string path = audiotest::FixturePath(f.File);
-        HSTREAM warm = gCreate(FALSE, path.c_str(), 0, 0, 0);  // first use loads the codecs
-        if (!warm) {
-            std::printf("  %-10s no stream\n", f.File);
+        double length = 0, decoderLength = 0;
+        double headersMs = CreateLengthMs(path, 0, &length);
+        double decoderMs = CreateLengthMs(path, BASS_STREAM_PRESCAN, &decoderLength);
+        if (headersMs < 0) {
+            std::printf("  %-18s no stream\n", f.File);
             continue;
         }
-        gFree(warm);
-        double start = WallSeconds();
-        double length = 0;
-        for (int i = 0; i < 10; ++i) {
-            HSTREAM s = gCreate(FALSE, path.c_str(), 0, 0, 0);
-            length = gSeconds(s, gLength(s, BASS_POS_BYTE));
-            gFree(s);
-        }
-        std::printf("  %-10s %8.2f   (length %.3f s)\n", f.File, (WallSeconds() - start) * 100, length);
+        std::printf("  %-18s %8.2f | %8.2f   (length %.3f s | %.3f s)\n", f.File, headersMs, decoderMs, length, decoderLength);
     }
+
+    std::vector<std::string> decoding;
+    for (const audiotest::Fixture& f : audiotest::Fixtures)
+        if (f.NeedsMediaFoundation) decoding.push_back(audiotest::FixturePath(f.File));
+    double worstMs = 0, p999Ms = 0;
+    PositionReadsWhileDecoding(decoding, seconds, &worstMs, &p999Ms);
+    std::printf("position read while %zu streams decode, seeking every 100 ms: worst %.3f ms, 99.9th %% %.3f ms over %.0f s\n",
+                decoding.size(), worstMs, p999Ms, seconds);
 
     std::printf("CPU while playing (%% of one core, silent clock or device):\n");
     std::printf("  %-10s %8.3f   over %.0f s of a 60-s 44.1 kHz stereo WAV\n", "sixty.wav",
