@@ -163,11 +163,17 @@ def open_settings_and_watch_pill(win):
     win.move(NAV_SETTINGS)
     run(["xdotool", "click", "1"])
     samples = []
-    deadline = time.monotonic() + 3
+    # Until the pill has rested at the settings end for half a second (a loaded
+    # machine draws the animation's frames late), at most 10 s.
+    deadline = time.monotonic() + 10
+    rested_since = None
     while time.monotonic() < deadline:
         sample = pill()
         if sample and (not samples or samples[-1] != sample):
             samples.append(sample)
+            rested_since = time.monotonic() if sample == (88, 112) else None
+        if rested_since and time.monotonic() - rested_since > 0.5:
+            break
         time.sleep(0.002)
     grabber.close()
     print("pill (top, bottom) as it changed:", samples)
