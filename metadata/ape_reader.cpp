@@ -6,6 +6,7 @@
 #include "metadata/record_file.h"
 #include "metadata/id3v1.h"
 #include "metadata/id3v2.h"
+#include "metadata/read_limits.h"
 #include "metadata/stream_text.h"
 #include "metadata/text.h"
 #include "metadata/track_info.h"
@@ -28,6 +29,7 @@ constexpr std::string_view FooterMagic = "APETAGEX";
 constexpr size_t FooterBytes = 32;
 constexpr size_t FooterTagSizeOffset = 12;
 constexpr size_t ItemHeaderBytes = 8;        // value size and flags
+constexpr size_t MaxKeyBytes = 255;          // keys are 2 to 255 ASCII characters
 
 constexpr std::string_view CoverKey = "Cover Art (Front)";
 constexpr std::string_view YearKey = "Year";
@@ -97,40 +99,48 @@ void ReadMacHeader(std::span<const uint8_t> bytes, TrackInfo& info)
     info.Encoder = "Monkey's Audio " + FormatDecimal(version / 1000.0);
 }
 
-// Walks the items by their declared sizes, so a key is only ever matched as
-// a whole key, never inside another item.
-void ReadApeItems(std::span<const uint8_t> area, TrackInfo& info)
+// Walks the items of [position, end) by their declared sizes, so a key is
+// only ever matched as a whole key, never inside another item. Values are
+// read only for the keys looked for, and only below their cap.
+void ReadApeItems(FileReader& reader, uint64_t end, TrackInfo& info)
 {
-    size_t position = 0;
-    while (area.size() - position >= ItemHeaderBytes) {
-        ByteReader header(area.subspan(position, ItemHeaderBytes));
-        const uint32_t valueBytes = header.U32LE();  // the flags after it are not needed
-        const std::span<const uint8_t> rest = area.subspan(position + ItemHeaderBytes);
-        const auto keyEnd = std::find(rest.begin(), rest.end(), uint8_t{0});
-        if (keyEnd == rest.end())
+    while (reader.Position() <= end && end - reader.Position() >= ItemHeaderBytes) {
+        std::array<uint8_t, ItemHeaderBytes> header{};
+        if (!reader.ReadExact(header))
             return;
-        const std::string_view key(
-            reinterpret_cast<const char*>(rest.data()), static_cast<size_t>(keyEnd - rest.begin()));
+        const uint32_t valueBytes = ByteReader(header).U32LE();  // the flags after it are not needed
+        const uint64_t keyStart = reader.Position();
+        // A key without its NUL within the longest a key may be ends the walk.
+        std::array<uint8_t, MaxKeyBytes + 1> keyBytes{};
+        const std::span<const uint8_t> keyArea = std::span(keyBytes).first(
+            reader.Read(std::span(keyBytes).first(std::min<uint64_t>(keyBytes.size(), end - keyStart))));
+        const auto keyEnd = std::find(keyArea.begin(), keyArea.end(), uint8_t{0});
+        if (keyEnd == keyArea.end())
+            return;
+        const std::string_view key(reinterpret_cast<const char*>(keyArea.data()),
+                                   static_cast<size_t>(keyEnd - keyArea.begin()));
         // A value running past the item area is cut there.
-        std::span<const uint8_t> value = rest.subspan(key.size() + 1);
-        value = value.first(std::min<size_t>(valueBytes, value.size()));
-        position += ItemHeaderBytes + key.size() + 1 + value.size();
+        const uint64_t valueStart = keyStart + key.size() + 1;
+        const uint64_t valueLength = std::min<uint64_t>(valueBytes, end - valueStart);
+        reader.Seek(valueStart);
 
-        if (EqualsIgnoreCase(key, YearKey)) {
-            info.Year = BytesToText(value);  // stored as is: years are digits
-        } else if (EqualsIgnoreCase(key, CoverKey)) {
+        const auto field = std::find_if(std::begin(ApeTextFields), std::end(ApeTextFields),
+                                        [&](const ApeItemField& f) { return EqualsIgnoreCase(key, f.Key); });
+        if (EqualsIgnoreCase(key, CoverKey) && valueLength <= MaxPictureBytes) {
             // A binary item: the picture's file name, a NUL, the picture.
+            std::vector<uint8_t> value = ReadItemBytes(reader, valueLength);
             const auto nameEnd = std::find(value.begin(), value.end(), uint8_t{0});
-            if (nameEnd != value.end())
-                info.Picture.assign(nameEnd + 1, value.end());
-        } else {
-            for (const ApeItemField& field : ApeTextFields) {
-                if (EqualsIgnoreCase(key, field.Key)) {
-                    info.*field.Field = Utf8ToText(value);
-                    break;
-                }
+            if (nameEnd != value.end()) {
+                const size_t pictureStart = static_cast<size_t>(nameEnd - value.begin()) + 1;
+                const std::span<const uint8_t> picture = std::span<const uint8_t>(value).subspan(pictureStart);
+                TakePicture(std::move(value), picture, info);
             }
+        } else if (EqualsIgnoreCase(key, YearKey) && valueLength <= MaxTextBytes) {
+            info.Year = BytesToText(ReadItemBytes(reader, valueLength));  // stored as is: years are digits
+        } else if (field != std::end(ApeTextFields) && valueLength <= MaxTextBytes) {
+            info.*field->Field = Utf8ToText(ReadItemBytes(reader, valueLength));
         }
+        reader.Seek(valueStart + valueLength);
     }
 }
 
@@ -138,8 +148,7 @@ void ReadApeItems(std::span<const uint8_t> area, TrackInfo& info)
 
 int ReadApeFile(std::string_view path, TrackInfo& info)
 {
-    const InputFile file = OpenAndResetRecord(path, info);
-    return ReadApeFile(file, info);
+    return WithoutThrowing([&] { return ReadApeFile(OpenAndResetRecord(path, info), info); });
 }
 
 int ReadApeFile(const InputFile& file, TrackInfo& info)
@@ -167,6 +176,6 @@ int ReadApeFile(const InputFile& file, TrackInfo& info)
     if (tagBytes < FooterBytes || tagBytes - FooterBytes > footerStart)
         return 0;  // a size that does not fit before the footer
     reader.Seek(footerStart - (tagBytes - FooterBytes));
-    ReadApeItems(reader.ReadBytes(tagBytes - FooterBytes), info);
+    ReadApeItems(reader, footerStart, info);
     return 1;
 }

@@ -4,6 +4,7 @@
 #include "metadata/byte_reader.h"
 #include "metadata/record_file.h"
 #include "metadata/flac.h"
+#include "metadata/read_limits.h"
 #include "metadata/stream_text.h"
 #include "metadata/text.h"
 #include "metadata/track_info.h"
@@ -73,7 +74,7 @@ void ReadComments(std::span<const uint8_t> block, TrackInfo& info)
     ApplyVorbisComments(list, FlacCommentFields, info);
 }
 
-void ReadPicture(std::span<const uint8_t> block, TrackInfo& info)
+void ReadPicture(std::vector<uint8_t>&& block, TrackInfo& info)
 {
     ByteReader reader(block);
     reader.Skip(4);  // picture type: any picture will do
@@ -82,14 +83,11 @@ void ReadPicture(std::span<const uint8_t> block, TrackInfo& info)
     reader.Skip(PictureDimensionBytes);
     const std::span<const uint8_t> data = reader.Span(reader.U32BE());
     if (!reader.Failed())  // a cut picture would not decode anyway
-        info.Picture.assign(data.begin(), data.end());
+        TakePicture(std::move(block), data, info);
 }
 
-}  // namespace
-
-int ReadFlacFile(std::string_view path, TrackInfo& info)
+int ReadFlac(const InputFile& file, TrackInfo& info)
 {
-    const InputFile file = OpenAndResetRecord(path, info);
     if (!file.IsOpen())
         return 0;
     FileReader reader(file);
@@ -110,17 +108,25 @@ int ReadFlacFile(std::string_view path, TrackInfo& info)
             = static_cast<uint32_t>(header[1]) << 16 | static_cast<uint32_t>(header[2]) << 8 | header[3];
         const uint64_t blockStart = reader.Position();
         if (size != 0 && (type == StreamInfoType || type == VorbisCommentType || type == PictureType)) {
-            const std::vector<uint8_t> block = reader.ReadBytes(size);  // at most what the file holds
+            // At most what the file holds, and below 16 MiB (a 24-bit size).
+            std::vector<uint8_t> block = ReadItemBytes(reader, size);
             if (type == StreamInfoType)
                 ReadStreamInfo(block, file.Size(), info);
             else if (type == VorbisCommentType)
                 ReadComments(block, info);
             else
-                ReadPicture(block, info);
+                ReadPicture(std::move(block), info);
         }
         reader.Seek(blockStart + size);
         if (last)
             break;
     }
     return 1;
+}
+
+}  // namespace
+
+int ReadFlacFile(std::string_view path, TrackInfo& info)
+{
+    return WithoutThrowing([&] { return ReadFlac(OpenAndResetRecord(path, info), info); });
 }

@@ -1,4 +1,5 @@
 #include "metadata/id3v1.h"
+#include "metadata/read_limits.h"
 #include "metadata/text.h"
 #include "metadata/track_info.h"
 
@@ -73,7 +74,7 @@ int Id3v1TagLength(std::string_view path)
 
 int ReadId3v1Tag(std::string_view path, TrackInfo& info)
 {
-    return ReadId3v1Tag(InputFile(path), info);
+    return WithoutThrowing([&] { return ReadId3v1Tag(InputFile(path), info); });
 }
 
 int ReadId3v1Tag(const InputFile& file, TrackInfo& info)

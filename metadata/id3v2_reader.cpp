@@ -1,4 +1,5 @@
 #include "metadata/id3v2.h"
+#include "metadata/read_limits.h"
 #include "metadata/text.h"
 #include "metadata/track_info.h"
 
@@ -213,7 +214,7 @@ int Id3v2TagLength(std::string_view path)
 
 int ReadId3v2Tag(std::string_view path, TrackInfo& info)
 {
-    return ReadId3v2Tag(InputFile(path), info);
+    return WithoutThrowing([&] { return ReadId3v2Tag(InputFile(path), info); });
 }
 
 int ReadId3v2Tag(const InputFile& file, TrackInfo& info)
@@ -267,11 +268,12 @@ int ReadId3v2Tag(const InputFile& file, TrackInfo& info)
                 rule = &candidate;
         const bool isPicture = id == (v22 ? PictureId22 : PictureId);
         const bool isRecordingTime = !v22 && id == RecordingTimeId;
-        if (!rule && !isPicture && !isRecordingTime) {
+        // Frames no field uses, and frames above their cap, are passed unread.
+        if ((!rule && !isPicture && !isRecordingTime) || bodyBytes > (isPicture ? MaxPictureBytes : MaxTextBytes)) {
             reader.Skip(bodyBytes);
             continue;
         }
-        const std::vector<uint8_t> body = reader.ReadBytes(bodyBytes);
+        std::vector<uint8_t> body = ReadItemBytes(reader, bodyBytes);
         if (rule) {
             info.*(rule->Field) = Id3TextToText(body, rule->Layout);
             sawYear = sawYear || rule->Id == YearFrameId;
@@ -280,7 +282,7 @@ int ReadId3v2Tag(const InputFile& file, TrackInfo& info)
             sawRecordingTime = true;
         } else {
             const std::span<const uint8_t> picture = Id3PictureBytes(body, v22);
-            info.Picture.assign(picture.begin(), picture.end());
+            TakePicture(std::move(body), picture, info);
         }
     }
     if (sawRecordingTime && !sawYear)

@@ -3,11 +3,13 @@
 
 #include "metadata/byte_reader.h"
 #include "metadata/flac.h"
+#include "metadata/read_limits.h"
 #include "metadata/text.h"
 #include "metadata/track_info.h"
 #include "platform/file_reader.h"
 #include "platform/input_file.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -48,7 +50,9 @@ std::optional<AtomHeader> ReadAtomHeader(FileReader& reader)
 // Looks for the child atom of the given type in [position, end) and leaves
 // the reader at its body. stepOverEmpty: a size of 0 or less is a 4-byte word
 // to pass (the version and flags that open a "meta" body), not the end.
-// An atom claiming to run past its container ends the search.
+// Another atom claiming to run past its container ends the search; the one
+// looked for is cut at the container's end, so that in a cut file the items
+// before the cut are still found.
 bool FindChild(FileReader& reader, uint64_t end, std::string_view type, bool stepOverEmpty, bool firstMustBeFtyp,
                uint64_t& childEnd)
 {
@@ -65,15 +69,17 @@ bool FindChild(FileReader& reader, uint64_t end, std::string_view type, bool ste
             continue;
         }
         const uint64_t size = static_cast<uint64_t>(header->Size);
-        if (size < reader.Position() - start || size > end - start)
+        if (size < reader.Position() - start)
             return false;
         if (first && firstMustBeFtyp && header->Type != "ftyp")
             return false;
         first = false;
         if (header->Type == type) {
-            childEnd = start + size;
+            childEnd = start + std::min(size, end - start);
             return true;
         }
+        if (size > end - start)
+            return false;
         reader.Seek(start + size);
     }
     return false;
@@ -138,6 +144,7 @@ struct HeldTexts {
     std::string Title, Artist, Album, Year, Comment;
 };
 
+// Items no field uses, and items above their cap, are passed by seeking.
 void ReadItems(FileReader& reader, uint64_t end, HeldTexts& held, TrackInfo& info)
 {
     struct TextItem {
@@ -161,29 +168,25 @@ void ReadItems(FileReader& reader, uint64_t end, HeldTexts& held, TrackInfo& inf
         if (static_cast<uint64_t>(size) < AtomHeaderBytes || static_cast<uint64_t>(size) > end - start)
             return;
         const std::string_view type(reinterpret_cast<const char*>(bytes.data()) + 4, 4);
-        const std::vector<uint8_t> body = reader.ReadBytes(static_cast<uint64_t>(size) - AtomHeaderBytes);
-        if (type == "covr") {
+        const uint64_t bodyBytes = static_cast<uint64_t>(size) - AtomHeaderBytes;
+        const auto text = std::find_if(std::begin(TextItems), std::end(TextItems),
+                                       [&](const TextItem& item) { return item.Type == type; });
+        if (type == "covr" && bodyBytes <= MaxPictureBytes) {
+            std::vector<uint8_t> body = ReadItemBytes(reader, bodyBytes);
             const std::span<const uint8_t> value = ItemValue(body);
-            info.Picture.assign(value.begin(), value.end());
-        } else if (type == "----") {
-            if (std::optional<std::string> lyrics = FreeformLyrics(body))
+            TakePicture(std::move(body), value, info);
+        } else if (type == "----" && bodyBytes <= MaxTextBytes) {
+            if (std::optional<std::string> lyrics = FreeformLyrics(ReadItemBytes(reader, bodyBytes)))
                 info.Lyrics = std::move(*lyrics);
-        } else {
-            for (const TextItem& item : TextItems) {
-                if (type == item.Type) {
-                    held.*item.Text = ItemText(ItemValue(body));
-                    break;
-                }
-            }
+        } else if (text != std::end(TextItems) && bodyBytes <= MaxTextBytes) {
+            held.*text->Text = ItemText(ItemValue(ReadItemBytes(reader, bodyBytes)));
         }
+        reader.Seek(start + static_cast<uint64_t>(size));
     }
 }
 
-}  // namespace
-
-int ReadMp4File(std::string_view path, TrackInfo& info)
+int ReadMp4(const InputFile& file, TrackInfo& info)
 {
-    const InputFile file(path, FileSharing::AllowAll);
     if (!file.IsOpen())
         return 0;
     FileReader reader(file);
@@ -192,13 +195,25 @@ int ReadMp4File(std::string_view path, TrackInfo& info)
     if (FindChild(reader, file.Size(), "moov", false, true, moovEnd) &&
         FindChild(reader, moovEnd, "udta", false, false, udtaEnd) &&
         FindChild(reader, udtaEnd, "meta", false, false, metaEnd) &&
-        FindChild(reader, metaEnd, "ilst", true, false, ilstEnd))
-        ReadItems(reader, ilstEnd, held, info);
-    // The texts are set whether or not they were found.
+        FindChild(reader, metaEnd, "ilst", true, false, ilstEnd)) {
+        // A failed allocation ends the walk like a damaged item: the texts held stay.
+        WithoutThrowing([&] {
+            ReadItems(reader, ilstEnd, held, info);
+            return 1;
+        });
+    }
+    // The texts are set whether or not they were found, however the walk ended.
     info.Title = std::move(held.Title);
     info.Artist = std::move(held.Artist);
     info.Album = std::move(held.Album);
     info.Year = std::move(held.Year);
     info.Comment = std::move(held.Comment);
     return 1;
+}
+
+}  // namespace
+
+int ReadMp4File(std::string_view path, TrackInfo& info)
+{
+    return WithoutThrowing([&] { return ReadMp4(InputFile(path, FileSharing::AllowAll), info); });
 }

@@ -3,6 +3,7 @@
 #include "metadata/byte_reader.h"
 #include "metadata/id3v1.h"
 #include "metadata/id3v2.h"
+#include "metadata/read_limits.h"
 #include "metadata/track_info.h"
 
 #include "platform/file_reader.h"
@@ -144,7 +145,7 @@ MpegFrameHeader ParseMpegFrameHeader(uint8_t, uint8_t b1, uint8_t b2, uint8_t b3
 
 int ReadMpegStream(std::string_view path, TrackInfo& info)
 {
-    return ReadMpegStream(InputFile(path), info);
+    return WithoutThrowing([&] { return ReadMpegStream(InputFile(path), info); });
 }
 
 int ReadMpegStream(const InputFile& file, TrackInfo& info)

@@ -2,6 +2,7 @@
 // granule position of the last page.
 
 #include "metadata/byte_reader.h"
+#include "metadata/read_limits.h"
 #include "metadata/record_file.h"
 #include "metadata/stream_text.h"
 #include "metadata/text.h"
@@ -44,14 +45,17 @@ uint32_t LittleEndian32(const uint8_t* p)
 
 // Reassembles the first packets of the file's first logical stream from the
 // page segment tables: a packet that continues on further pages is joined
-// without the page headers between its parts.
+// without the page headers between its parts. A packet cut by the end of the
+// file, or by its cap, is kept as far as it goes, so that the comments wholly
+// before the cut are read.
 std::vector<std::vector<uint8_t>> ReadFirstPackets(FileReader& reader, size_t wanted)
 {
     std::vector<std::vector<uint8_t>> packets;
     std::vector<uint8_t> packet;
     bool haveSerial = false;
     uint32_t firstSerial = 0;
-    while (packets.size() < wanted) {
+    bool cut = false;
+    while (packets.size() < wanted && !cut) {
         std::array<uint8_t, PageHeaderBytes> header{};
         if (!reader.ReadExact(header) || std::memcmp(header.data(), PageMagic.data(), PageMagic.size()) != 0)
             break;
@@ -75,17 +79,25 @@ std::vector<std::vector<uint8_t>> ReadFirstPackets(FileReader& reader, size_t wa
         size_t offset = 0;
         for (size_t i = 0; i < segments && packets.size() < wanted; ++i) {
             const size_t n = std::min<size_t>(lacing[i], body.size() - offset);
+            if (packet.size() + n > MaxOggHeaderPacketBytes) {
+                cut = true;
+                break;
+            }
             packet.insert(packet.end(), body.begin() + static_cast<ptrdiff_t>(offset),
                           body.begin() + static_cast<ptrdiff_t>(offset + n));
             offset += n;
-            if (n < lacing[i])
-                return packets;  // cut file: the packet is unfinished
+            if (n < lacing[i]) {  // the file ends inside the page
+                cut = true;
+                break;
+            }
             if (lacing[i] < 255) {  // a lacing value below 255 ends the packet
                 packets.push_back(std::move(packet));
                 packet.clear();
             }
         }
     }
+    if (packets.size() < wanted && !packet.empty())
+        packets.push_back(std::move(packet));
     return packets;
 }
 
@@ -127,11 +139,8 @@ std::string_view ChannelsWord(uint8_t channels)
     }
 }
 
-}  // namespace
-
-int ReadOggFile(std::string_view path, TrackInfo& info)
+int ReadOgg(const InputFile& file, TrackInfo& info)
 {
-    const InputFile file = OpenAndResetRecord(path, info);
     if (!file.IsOpen())
         return 0;
     FileReader reader(file);
@@ -173,4 +182,11 @@ int ReadOggFile(std::string_view path, TrackInfo& info)
                 = std::to_string(ms == 0 ? 0 : std::llround(static_cast<double>(file.Size()) / ms / 125 * 1000));
     }
     return 1;
+}
+
+}  // namespace
+
+int ReadOggFile(std::string_view path, TrackInfo& info)
+{
+    return WithoutThrowing([&] { return ReadOgg(OpenAndResetRecord(path, info), info); });
 }

@@ -3,6 +3,7 @@
 #include "metadata/id3v1.h"
 #include "metadata/id3v2.h"
 #include "metadata/mpeg.h"
+#include "metadata/read_limits.h"
 #include "metadata/text.h"
 
 #include "platform/input_file.h"
@@ -24,20 +25,23 @@ std::string Extension(std::string_view path)
     return UpperAscii(dot == std::string_view::npos ? path : path.substr(dot + 1));
 }
 
-}  // namespace
-
-int ReadTrackInfo(std::string_view path, TrackInfo& info)
+// The MP3 chain reads one open file; each step keeps its own failures in, so
+// a failed allocation in one still lets the others run.
+void ReadMp3File(std::string_view path, TrackInfo& info)
 {
-    ResetTrackInfo(info);
+    const InputFile file(path);  // read-only, denying writers
+    // The APEv2 reader runs first so that ID3v2 frames win over its items.
+    WithoutThrowing([&] { return ReadApeFile(file, info); });
+    if (WithoutThrowing([&] { return ReadId3v2Tag(file, info); }) == 0 || info.Title.empty())
+        WithoutThrowing([&] { return ReadId3v1Tag(file, info); });
+    WithoutThrowing([&] { return ReadMpegStream(file, info); });  // last: its Encoder text wins
+}
+
+int ReadByExtension(std::string_view path, TrackInfo& info)
+{
     const std::string extension = Extension(path);
     if (extension == "MP3") {
-        // One open file for the four readers (read-only, denying writers).
-        const InputFile file(path);
-        // The APEv2 reader runs first so that ID3v2 frames win over its items.
-        ReadApeFile(file, info);
-        if (ReadId3v2Tag(file, info) == 0 || info.Title.empty())
-            ReadId3v1Tag(file, info);
-        ReadMpegStream(file, info);  // last: its Encoder text wins
+        ReadMp3File(path, info);
     } else if (extension == "WMA") {
         ReadWmaFile(path, info);
     } else if (extension == "APE" || extension == "AAC" || extension == "WAV") {
@@ -51,6 +55,15 @@ int ReadTrackInfo(std::string_view path, TrackInfo& info)
         return 0;
     }
     return 1;
+}
+
+}  // namespace
+
+int ReadTrackInfo(std::string_view path, TrackInfo& info)
+{
+    ResetTrackInfo(info);
+    // The readers keep their own failures in; this catches the dispatch's.
+    return WithoutThrowing([&] { return ReadByExtension(path, info); }, 1);
 }
 
 std::string FormatMinutesSeconds(int seconds)

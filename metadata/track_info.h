@@ -34,7 +34,8 @@ struct TrackInfo {
 void ResetTrackInfo(TrackInfo& info);
 
 // Resets info, then runs the readers the path's extension selects.
-// 0 after an MP4/M4A file, 1 otherwise.
+// 0 after an MP4/M4A file, 1 otherwise. Nothing throws out of it or out of
+// the readers: a failed allocation ends a reader as a damaged file would.
 int ReadTrackInfo(std::string_view path, TrackInfo& info);
 
 // The readers: 1 when the file held what the reader looks for, else 0.

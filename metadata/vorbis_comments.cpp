@@ -1,6 +1,7 @@
 #include "metadata/vorbis_comments.h"
 
 #include "metadata/byte_reader.h"
+#include "metadata/read_limits.h"
 #include "metadata/text.h"
 
 #include <algorithm>
@@ -35,6 +36,8 @@ VorbisCommentList ParseVorbisComments(std::span<const uint8_t> bytes)
 void ApplyVorbisComments(const VorbisCommentList& list, std::span<const VorbisCommentField> fields, TrackInfo& info)
 {
     for (const VorbisComment& comment : list.Comments) {
+        if (comment.Value.size() > MaxTextBytes)
+            continue;  // a picture stored as a comment, or no text at all
         for (const VorbisCommentField& field : fields) {
             if (EqualsIgnoreCase(comment.Name, field.Name)) {
                 info.*field.Field = Utf8ToText(comment.Value);

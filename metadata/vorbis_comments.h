@@ -31,5 +31,5 @@ struct VorbisCommentField {
 };
 
 // Stores each recognised comment's value, decoded from UTF-8, in its field;
-// a later comment of the same name wins.
+// a later comment of the same name wins. Values above MaxTextBytes are passed over.
 void ApplyVorbisComments(const VorbisCommentList& list, std::span<const VorbisCommentField> fields, TrackInfo& info);

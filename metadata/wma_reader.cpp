@@ -3,6 +3,7 @@
 #include "metadata/wma.h"
 
 #include "metadata/byte_reader.h"
+#include "metadata/read_limits.h"
 #include "metadata/record_file.h"
 #include "metadata/stream_text.h"
 #include "metadata/text.h"
@@ -177,11 +178,8 @@ bool SameGuid(std::span<const uint8_t> bytes, const AsfGuid& guid)
     return bytes.size() == GuidBytes && std::memcmp(bytes.data(), guid.data(), GuidBytes) == 0;
 }
 
-}  // namespace
-
-int ReadWmaFile(std::string_view path, TrackInfo& info)
+int ReadWma(const InputFile& file, TrackInfo& info)
 {
-    const InputFile file = OpenAndResetRecord(path, info);
     if (!file.IsOpen())
         return 0;
     FileReader reader(file);
@@ -203,14 +201,18 @@ int ReadWmaFile(std::string_view path, TrackInfo& info)
         ByteReader sizeReader(std::span<const uint8_t>(objectHeader).subspan(GuidBytes));
         const uint64_t size = static_cast<uint32_t>(sizeReader.U64LE());  // the low 32 bits are the size
         // An object smaller than its own header would be read again and again
-        // (with the same result); one past the header's end is not whole.
-        if (size < ObjectHeaderBytes || size > end - start)
+        // (with the same result).
+        if (size < ObjectHeaderBytes)
             break;
+        // One past the header's end is the last: it is read as far as it
+        // goes, so that the items wholly before the cut are kept.
+        const bool last = size > end - start;
         const std::span<const uint8_t> id = std::span(objectHeader).first(GuidBytes);
         const bool known = SameGuid(id, AsfContentDescriptionId) || SameGuid(id, AsfExtendedContentDescriptionId) ||
                            SameGuid(id, AsfCodecListId) || SameGuid(id, AsfFilePropertiesId);
         if (known) {
-            const std::vector<uint8_t> body = reader.ReadBytes(size - ObjectHeaderBytes);
+            const uint64_t bodyBytes = std::min(std::min(size, end - start) - ObjectHeaderBytes, MaxAsfObjectBytes);
+            const std::vector<uint8_t> body = ReadItemBytes(reader, bodyBytes);
             const ByteReader bodyReader(body);
             if (SameGuid(id, AsfContentDescriptionId))
                 ReadContentDescription(bodyReader, info);
@@ -221,7 +223,16 @@ int ReadWmaFile(std::string_view path, TrackInfo& info)
             else
                 ReadFileProperties(bodyReader, info);
         }
+        if (last)
+            break;
         reader.Seek(start + size);
     }
     return 1;
+}
+
+}  // namespace
+
+int ReadWmaFile(std::string_view path, TrackInfo& info)
+{
+    return WithoutThrowing([&] { return ReadWma(OpenAndResetRecord(path, info), info); });
 }

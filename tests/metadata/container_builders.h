@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +57,17 @@ inline ByteVector Utf16Le(std::u16string_view text, bool terminator = true)
     if (terminator)
         AppendLe(out, 0, 2);
     return out;
+}
+
+// The files made by the real tools (tests/fixtures/metadata/make_*.sh).
+inline std::string FixturePath(std::string_view name)
+{
+    return std::string(TAMBER_SOURCE_DIR) + "/tests/fixtures/metadata/" + std::string(name);
+}
+inline ByteVector FixtureBytes(std::string_view name)
+{
+    std::ifstream in(FixturePath(name), std::ios::binary);
+    return ByteVector(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Writes bytes to a temporary file with the extension and runs a reader.

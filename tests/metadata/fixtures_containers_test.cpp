@@ -4,21 +4,8 @@
 
 #include "container_builders.h"
 
-#include <fstream>
-#include <iterator>
 
 namespace {
-
-std::string FixturePath(std::string_view name)
-{
-    return std::string(TAMBER_SOURCE_DIR) + "/tests/fixtures/metadata/" + std::string(name);
-}
-
-ByteVector FixtureBytes(std::string_view name)
-{
-    std::ifstream in(FixturePath(name), std::ios::binary);
-    return ByteVector(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // 中文标题, written as UTF-8 by the tools, in GBK.
 constexpr std::string_view GbkTitle = "\xD6\xD0\xCE\xC4\xB1\xEA\xCC\xE2";

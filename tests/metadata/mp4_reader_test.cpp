@@ -136,8 +136,11 @@ TEST(Mp4Walk, HostileSizesEndTheWalk)
         {"item past ilst", M4a(Concat({good, Atom("\xA9" "ART", ByteVector(8, 0), 0x7FFFFFFF)})), "kept"},
         // An empty item size steps over 4 bytes and the walk goes on.
         {"zero item size", M4a(Concat({ByteVector{0, 0, 0, 0}, good})), "kept"},
-        // A moov claiming more than the file.
-        {"moov past file", Concat({Ftyp(), Atom("moov", {Atom("udta", {Meta(good)})}, 0x7FFFFFF0)}), ""},
+        // A moov claiming more than the file, as in a cut file: what lies
+        // before the cut is read.
+        {"moov past file", Concat({Ftyp(), Atom("moov", {Atom("udta", {Meta(good)})}, 0x7FFFFFF0)}), "kept"},
+        // An atom before moov claiming more than the file: moov is beyond reach.
+        {"free past file", Concat({Ftyp(), Atom("free", {}, 0x7FFFFFF0), M4a(good)}), ""},
         // A negative size at file level.
         {"negative size", Concat({Ftyp(), Atom("free", {}, 0x80000000), M4a(good)}), ""},
         // An atom smaller than its header.

@@ -52,6 +52,16 @@ public:
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
 
+    // Replaces the content with head, holeBytes zero bytes and tail. The hole
+    // is left sparse (nothing written), so a file can claim gigabytes cheaply.
+    void WriteWithHole(std::span<const uint8_t> head, uint64_t holeBytes, std::span<const uint8_t> tail) const
+    {
+        Write(head);
+        std::ofstream out(FilePath, std::ios::binary | std::ios::in | std::ios::out);
+        out.seekp(static_cast<std::streamoff>(head.size() + holeBytes));
+        out.write(reinterpret_cast<const char*>(tail.data()), static_cast<std::streamsize>(tail.size()));
+    }
+
 private:
     std::filesystem::path FilePath;
 };
