@@ -11,9 +11,6 @@ namespace {
 constexpr std::u16string_view LrcExtension = u".lrc";
 constexpr std::string_view Utf16LeMark = "\xFF\xFE";
 constexpr std::string_view Utf8Mark = "\xEF\xBB\xBF";
-// The size of a lyric file has always been handled as a 32-bit number, two
-// bytes of terminator added.
-constexpr uint64_t MaxLrcFileBytes = std::numeric_limits<uint32_t>::max() - 2;
 
 std::u16string CutAtNul(std::u16string text)
 {
@@ -70,7 +67,9 @@ std::u16string LrcPathForAudio(std::u16string_view audioPath)
     return path;
 }
 
-std::optional<std::u16string> DecodeLrcBytes(std::string_view bytes, unsigned codePage, int32_t textMode)
+namespace {
+
+std::optional<std::u16string> DecodeLrc(std::string_view bytes, unsigned codePage, int32_t textMode)
 {
     if (bytes.starts_with(Utf16LeMark)) {
         const std::string_view body = bytes.substr(Utf16LeMark.size());
@@ -85,7 +84,7 @@ std::optional<std::u16string> DecodeLrcBytes(std::string_view bytes, unsigned co
     return Utf16LeText(bytes);
 }
 
-std::optional<std::vector<LrcLine>> ReadLrcFile(std::u16string_view lrcPath, unsigned codePage, int32_t textMode)
+std::optional<std::vector<LrcLine>> ReadLrc(std::u16string_view lrcPath, unsigned codePage, int32_t textMode)
 {
     const InputFile file(lrcPath, FileSharing::AllowAll);
     if (!file.IsOpen() || file.Size() == 0 || file.Size() > MaxLrcFileBytes)
@@ -94,8 +93,29 @@ std::optional<std::vector<LrcLine>> ReadLrcFile(std::u16string_view lrcPath, uns
     bytes.resize(file.ReadAt(0, {reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()}));
     if (bytes.empty())
         return std::nullopt;  // shrunk to nothing, or a read error
-    const std::optional<std::u16string> text = DecodeLrcBytes(bytes, codePage, textMode);
+    const std::optional<std::u16string> text = DecodeLrc(bytes, codePage, textMode);
     if (!text)
         return std::nullopt;
     return ParseLrc(*text);
+}
+
+}  // namespace
+
+std::optional<std::u16string> DecodeLrcBytes(std::string_view bytes, unsigned codePage, int32_t textMode) noexcept
+{
+    try {
+        return DecodeLrc(bytes, codePage, textMode);
+    } catch (...) {  // a text too large for what memory is left
+        return std::nullopt;
+    }
+}
+
+std::optional<std::vector<LrcLine>> ReadLrcFile(std::u16string_view lrcPath, unsigned codePage,
+                                                int32_t textMode) noexcept
+{
+    try {
+        return ReadLrc(lrcPath, codePage, textMode);
+    } catch (...) {
+        return std::nullopt;
+    }
 }

@@ -25,9 +25,11 @@ std::u16string LrcPathForAudio(std::u16string_view audioPath);
 // Decodes a lyric file: FF FE means UTF-16LE and EF BB BF UTF-8 whatever
 // textMode says; otherwise textMode decides (codePage 0 is the system's ANSI
 // code page). The text ends at its first NUL. Nothing when a non-empty text
-// decodes to nothing (an unknown code page).
-std::optional<std::u16string> DecodeLrcBytes(std::string_view bytes, unsigned codePage, int32_t textMode);
+// decodes to nothing (an unknown code page), or when memory runs out.
+std::optional<std::u16string> DecodeLrcBytes(std::string_view bytes, unsigned codePage, int32_t textMode) noexcept;
 
 // Reads, decodes and parses a lyric file while others may go on writing or
-// deleting it. Nothing when it is missing, empty, unreadable or undecodable.
-std::optional<std::vector<LrcLine>> ReadLrcFile(std::u16string_view lrcPath, unsigned codePage, int32_t textMode);
+// deleting it. Nothing when it is missing, empty, larger than
+// MaxLrcFileBytes, unreadable or undecodable, or when memory runs out.
+std::optional<std::vector<LrcLine>> ReadLrcFile(std::u16string_view lrcPath, unsigned codePage,
+                                                int32_t textMode) noexcept;

@@ -1,17 +1,20 @@
 #include "lyrics/lrc_parser.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
+#include <new>
 
 namespace {
 
 constexpr size_t NotFound = std::u16string_view::npos;
 constexpr float SecondsPerMinute = 60.0f;
 constexpr float MillisecondsPerSecond = 1000.0f;
+constexpr std::u16string_view JoinSeparator = u"\r\n";
 
 // A line with many tags copies its text once per tag. Real files stay far
-// below this many copied units per unit of input; a hostile one stops here
-// instead of asking for gigabytes.
+// below this many copied units per unit of input; a hostile one stops here,
+// and at MaxLrcCopiedUnits in all, instead of asking for gigabytes.
 constexpr size_t MaxCopiedUnitsPerInputUnit = 16;
 constexpr size_t MinCopiedUnitsBudget = 1 << 16;
 
@@ -55,7 +58,7 @@ public:
             return;
         Pending.clear();
         for (;;) {
-            Pending.push_back(line.substr(open + 1, close - open - 1));
+            AddTag(line.substr(open + 1, close - open - 1));
             const size_t next = line.find(u'[', close + 1);
             if (next == NotFound) {
                 Emit(line.substr(close + 1));
@@ -76,21 +79,54 @@ public:
     }
 
 private:
+    // Only time tags are kept, and no more than could still become lines: a
+    // line of a million back-to-back tags costs no more than the lines kept.
+    void AddTag(std::u16string_view content)
+    {
+        if (Pending.size() >= MaxLrcLines - std::min(Lines.size(), MaxLrcLines))
+            return;
+        if (const std::optional<float> time = ReadLrcTime(content))
+            Pending.push_back(*time);
+    }
+
     void Emit(std::u16string_view text)
     {
-        for (const std::u16string_view tag : Pending) {
-            const std::optional<float> time = ReadLrcTime(tag);
-            if (!time || text.size() > BudgetUnits)
+        for (const float time : Pending) {
+            if (Lines.size() >= MaxLrcLines)
+                return;
+            if (text.size() > BudgetUnits)
                 continue;
+            try {
+                Lines.push_back(LrcLine{time, -1.0f, std::u16string(text), -1});
+            } catch (const std::bad_alloc&) {
+                continue;  // the line is dropped, the others stay
+            }
             BudgetUnits -= text.size();
-            Lines.push_back(LrcLine{*time, -1.0f, std::u16string(text), -1});
         }
     }
 
     std::vector<LrcLine>& Lines;
     size_t BudgetUnits;
-    std::vector<std::u16string_view> Pending;  // reused across lines
+    std::vector<float> Pending;  // times of the tags awaiting their text; reused across lines
 };
+
+// Calls visit for each non-empty piece between line separators.
+template <class Visit>
+void ForEachLrcLine(std::u16string_view text, Visit&& visit)
+{
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = start;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
+        if (end > start)
+            visit(text.substr(start, end - start));
+        size_t next = end + 1;
+        if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
+            next = end + 2;
+        start = next;
+    }
+}
 
 // Runs of equal times become one line: the first of the run (the earliest in
 // the file, the sort being stable) takes the others' texts in file order.
@@ -111,8 +147,13 @@ std::vector<LrcLine> JoinEqualTimes(std::vector<LrcLine>& sorted)
                 head.Text = std::move(text);
                 head.JoinOffset = -1;
             } else if (!text.empty()) {
+                try {
+                    head.Text.reserve(head.Text.size() + JoinSeparator.size() + text.size());
+                } catch (const std::bad_alloc&) {
+                    continue;  // the member is dropped, the head stays as it was
+                }
                 head.JoinOffset = ClampToInt32(head.Text.size());
-                head.Text += u"\r\n";
+                head.Text += JoinSeparator;
                 head.Text += text;
             }
         }
@@ -127,18 +168,7 @@ std::vector<LrcLine> JoinEqualTimes(std::vector<LrcLine>& sorted)
 std::vector<std::u16string_view> SplitLrcLines(std::u16string_view text)
 {
     std::vector<std::u16string_view> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = start;
-        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
-            ++end;
-        if (end > start)
-            lines.push_back(text.substr(start, end - start));
-        size_t next = end + 1;
-        if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
-            next = end + 2;
-        start = next;
-    }
+    ForEachLrcLine(text, [&](std::u16string_view line) { lines.push_back(line); });
     return lines;
 }
 
@@ -181,11 +211,12 @@ std::optional<float> ReadLrcTime(std::u16string_view tagContent)
     if (separator != NotFound) {
         // One character is tenths and two are hundredths: pad them to
         // milliseconds. Longer fractions are read as milliseconds unchanged.
-        std::u16string fraction(tagContent.substr(separator + 1));
-        if (fraction.size() == 1)
-            fraction += u"00";
-        else if (fraction.size() == 2)
-            fraction += u"0";
+        std::u16string_view fraction = tagContent.substr(separator + 1);
+        std::array<char16_t, 3> padded{u'0', u'0', u'0'};
+        if (fraction.size() == 1 || fraction.size() == 2) {
+            std::copy(fraction.begin(), fraction.end(), padded.begin());
+            fraction = std::u16string_view(padded.data(), padded.size());
+        }
         const std::optional<int32_t> value = ReadLrcInteger(fraction);
         if (!value)
             return std::nullopt;
@@ -201,23 +232,26 @@ std::optional<float> ReadLrcTime(std::u16string_view tagContent)
     return time;
 }
 
-std::vector<LrcLine> ParseLrc(std::u16string_view text)
+std::vector<LrcLine> ParseLrc(std::u16string_view text) noexcept
 {
-    std::vector<LrcLine> lines;
-    const size_t budget = text.size() > std::numeric_limits<size_t>::max() / MaxCopiedUnitsPerInputUnit
-                              ? std::numeric_limits<size_t>::max()
-                              : std::max(MinCopiedUnitsBudget, text.size() * MaxCopiedUnitsPerInputUnit);
-    LineReader reader(lines, budget);
-    for (const std::u16string_view line : SplitLrcLines(text))
-        reader.Read(line);
+    try {
+        std::vector<LrcLine> lines;
+        const size_t budget = text.size() > MaxLrcCopiedUnits / MaxCopiedUnitsPerInputUnit
+                                  ? MaxLrcCopiedUnits
+                                  : std::max(MinCopiedUnitsBudget, text.size() * MaxCopiedUnitsPerInputUnit);
+        LineReader reader(lines, budget);
+        ForEachLrcLine(text, [&](std::u16string_view line) { reader.Read(line); });
 
-    std::stable_sort(lines.begin(), lines.end(),
-                     [](const LrcLine& a, const LrcLine& b) { return a.Time < b.Time; });
-    std::vector<LrcLine> joined = JoinEqualTimes(lines);
+        std::stable_sort(lines.begin(), lines.end(),
+                         [](const LrcLine& a, const LrcLine& b) { return a.Time < b.Time; });
+        std::vector<LrcLine> joined = JoinEqualTimes(lines);
 
-    for (size_t i = 0; i + 1 < joined.size(); ++i)
-        joined[i].Duration = joined[i + 1].Time - joined[i].Time;
-    if (!joined.empty())
-        joined.back().Duration = -1.0f;
-    return joined;
+        for (size_t i = 0; i + 1 < joined.size(); ++i)
+            joined[i].Duration = joined[i + 1].Time - joined[i].Time;
+        if (!joined.empty())
+            joined.back().Duration = -1.0f;
+        return joined;
+    } catch (...) {  // what the list needs beyond its lines could not be had
+        return {};
+    }
 }

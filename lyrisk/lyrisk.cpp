@@ -96,7 +96,7 @@ extern "C" int32_t LYRISK_CALL ZoGetLrcData(const wchar_t* audioPath, uint32_t c
             return -1;
         *entries = list;
         return list->Count;
-    } catch (...) {  // std::bad_alloc from the parser's containers
+    } catch (...) {  // std::bad_alloc while building the paths; reading and parsing never throw
         return -1;
     }
 }

@@ -131,3 +131,16 @@ TEST(LrcFile, MissingEmptyOrUndecodableFilesGiveNothing)
     ASSERT_TRUE(noTags.has_value());
     EXPECT_TRUE(noTags->empty());
 }
+
+TEST(LrcFile, FilesAboveTheirCapGiveNothing)
+{
+    // Sparse: the zeros after the first line end the text, so only the size differs.
+    const ScratchFolder folder;
+    const std::filesystem::path path = folder.Write("big.lrc", "[00:01.00]a");
+    std::filesystem::resize_file(path, MaxLrcFileBytes);
+    const auto atCap = ReadLrcFile(path.u16string(), 936, 0);
+    ASSERT_TRUE(atCap.has_value());
+    EXPECT_EQ(atCap->size(), 1u);
+    std::filesystem::resize_file(path, MaxLrcFileBytes + 1);
+    EXPECT_FALSE(ReadLrcFile(path.u16string(), 936, 0));
+}

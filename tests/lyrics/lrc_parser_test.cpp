@@ -281,3 +281,27 @@ TEST(LrcParser, EveryPrefixParses)
         }
     }
 }
+
+TEST(LrcParser, CapsLinesAndCopies)
+{
+    // Back-to-back tags with distinct times: the lines stop at their cap,
+    // keeping the earliest in the file.
+    std::u16string tags;
+    for (size_t i = 0; i < MaxLrcLines + 10; ++i) {
+        const std::string tag = "[" + std::to_string(i / 60) + ":" + std::to_string(i % 60) + "]";
+        tags.append(tag.begin(), tag.end());
+    }
+    const std::vector<LrcLine> many = ParseLrc(tags + u"x");
+    ASSERT_EQ(many.size(), MaxLrcLines);
+    EXPECT_EQ(many.back().Time, static_cast<float>(MaxLrcLines - 1));
+
+    // One long text under many tags: the copies stop at their cap in all.
+    const std::u16string text(2 << 20, u'y');
+    std::u16string file;
+    for (int second = 0; second < 20; ++second) {
+        const std::string tag = "[0:" + std::to_string(second) + "]";
+        file.append(tag.begin(), tag.end());
+    }
+    file += text;
+    EXPECT_EQ(ParseLrc(file).size(), MaxLrcCopiedUnits / text.size());
+}
