@@ -92,6 +92,7 @@ def main():
     if not os.environ.get("DISPLAY"):
         print("the package test needs an X display (scripts/test starts Xvfb)", file=sys.stderr)
         return 1
+    args.artifacts = str(Path(args.artifacts).resolve())  # Wine wants an absolute prefix path
     Path(args.artifacts).mkdir(parents=True, exist_ok=True)
     try:
         run_unpacked(args.zip, args)
