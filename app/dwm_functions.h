@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <dwmapi.h>
 
-#include "app/dll_binding.h"
+#include "platform/win32/dll_binding.h"
 
 BOOL CallDwmDefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 HRESULT CallDwmExtendFrameIntoClientArea(HWND window, const MARGINS& margins);

@@ -1,6 +1,6 @@
 #pragma once
 // Events of the main window's components handled by the playback and lyrics
-// code. Empty definitions live in event_hooks_stub.cpp until that code exists.
+// code (app/event_hooks.cpp).
 
 #include <string>
 
@@ -10,3 +10,5 @@ void OnPlayBarTick();
 void OnLyricTick();
 // 拖放对象1: one dropped file, its path as program text.
 void OnFileDropped(const std::string& path);
+// A folder scan posted rows for the song list (ScanRowsMessage).
+void OnScanRowsPosted();

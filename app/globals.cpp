@@ -14,6 +14,7 @@ int gClientWidth = 0;
 int gClientHeight = 0;
 
 AudioEngine gAudioEngine;
+Playlist gPlaylist;
 int gCurrentIndex = 0;
 StreamHandle gCurrentStream = 0;
 int gVolume = 50;

@@ -11,6 +11,7 @@
 
 #include "metadata/track_info.h"
 #include "playback/audio_engine.h"
+#include "playback/logic/playlist_entry.h"
 
 // --- start-up and window ----------------------------------------------------
 extern int gGraphicsReady;            // 1 once the graphics factories exist
@@ -29,6 +30,7 @@ extern int gClientHeight;             // DIPs
 
 // --- playback ---------------------------------------------------------------
 extern AudioEngine gAudioEngine;      // created, not initialised
+extern Playlist gPlaylist;            // the song list; only the UI thread appends
 extern int gCurrentIndex;             // 1-based position in the song list; 0 = none
 extern StreamHandle gCurrentStream;
 extern int gVolume;                   // percent, 50 from window creation on

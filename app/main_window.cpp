@@ -13,6 +13,7 @@
 #include "app/startup_trace.h"
 #include "app/window_proc.h"
 #include "assets/embedded_images.h"
+#include "playback/song_list.h"
 #include "ui/animation_slots.h"
 #include "ui/cover_art.h"
 #include "ui/easing.h"
@@ -63,14 +64,8 @@ LRESULT CALLBACK EventProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         PostQuitMessage(0);
         return 0;
     case WM_TIMER:
-        if (wParam == PlayBarTimerId) {
-            OnPlayBarTick();
-            return 0;
-        }
-        if (wParam == LyricTimerId) {
-            OnLyricTick();
-            return 0;
-        }
+    case ScanRowsMessage:
+        if (HandleComponentMessage(message, wParam)) return 0;
         break;
     case WM_LBUTTONDOWN:
         OnLeftButtonDown();
@@ -114,6 +109,23 @@ HWND CreateMainWindow(HINSTANCE instance) {
     ShowWindow(window, StartMaximised() ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
     UpdateWindow(window);
     return window;
+}
+
+bool HandleComponentMessage(UINT message, WPARAM wParam) {
+    if (message == ScanRowsMessage) {
+        OnScanRowsPosted();
+        return true;
+    }
+    if (message != WM_TIMER) return false;
+    if (wParam == PlayBarTimerId) {
+        OnPlayBarTick();
+        return true;
+    }
+    if (wParam == LyricTimerId) {
+        OnLyricTick();
+        return true;
+    }
+    return false;
 }
 
 void SetPlayBarInterval(int intervalMs) {
@@ -181,5 +193,6 @@ bool OnCanClose() {
 
 void OnDestroying() {
     RevokeFileDropTarget(gMainWindow);
+    StopFolderScans();
     SetWindowLongPtrA(gMainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gPreviousWindowProc));
 }

@@ -5,8 +5,9 @@
 #include <cmath>
 #include <string>
 
-#include "app/dll_binding.h"
+#include "platform/win32/dll_binding.h"
 #include "bass/bass_api.h"
+#include "playback/long_path_win32.h"
 #include "platform/text_codec.h"
 
 namespace {
@@ -66,11 +67,9 @@ int AudioEngine::LoadPlugins() {
 StreamHandle AudioEngine::CreateStream(std::string_view path) {
     if (path.empty()) return 0;
     std::string text(path);
-    // The stream is only attempted when the path names something that exists.
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(text.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    FindClose(search);
+    // The stream is only attempted when the path names something that exists
+    // (looked up in the wide form: the ANSI one stops at MAX_PATH).
+    if (!PathEntryExists(text)) return 0;
     StreamHandle handle = gBassStreamCreateFile(FALSE, text.c_str(), 0, 0, 0);
     LastStreamHandle.store(handle, std::memory_order_relaxed);
     return handle;

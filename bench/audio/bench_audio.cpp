@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dll_binding.h"
+#include "platform/win32/dll_binding.h"
 #include "bass/bass_api.h"
 #include "tests/bass/audio_test_support.h"
 

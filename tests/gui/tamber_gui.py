@@ -28,7 +28,7 @@ REPO = Path(__file__).resolve().parents[2]
 BASE_PREFIX = {"x86_64": REPO / "build/wineprefix64", "i686": REPO / "build/wineprefix"}
 WINE = {"x86_64": "/usr/lib/wine/wine64", "i686": "/usr/lib/wine/wine"}
 WINESERVER = "/usr/lib/wine/wineserver"
-# Hard-coded exit code of a failed by-name binding (app/dll_binding.h).
+# Hard-coded exit code of a failed by-name binding (platform/win32/dll_binding.h).
 BIND_FAILURE_EXIT = 0xB1D
 
 

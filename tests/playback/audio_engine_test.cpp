@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/dll_binding.h"
+#include "platform/win32/dll_binding.h"
 #include "bass/bass_api.h"
 #include "playback/audio_engine.h"
 #include "tests/bass/audio_test_support.h"

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/dll_binding.h"
+#include "platform/win32/dll_binding.h"
 #include "playback/audio_engine.h"
 
 namespace {

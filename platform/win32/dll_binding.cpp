@@ -1,4 +1,4 @@
-#include "app/dll_binding.h"
+#include "platform/win32/dll_binding.h"
 
 #include <windows.h>
 

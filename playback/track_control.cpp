@@ -1,0 +1,226 @@
+#include "playback/track_control.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/globals.h"
+#include "app/main_window.h"
+#include "assets/embedded_images.h"
+#include "lyrics/lyric_lines.h"
+#include "lyrics/lyrics_loader.h"
+#include "playback/logic/playback_rules.h"
+#include "playback/long_path_win32.h"
+#include "ui/cover_art.h"
+#include "ui/frame.h"
+#include "ui/ui_state.h"
+
+CoverOrigin gCoverOrigin = CoverOrigin::Default;
+
+namespace {
+
+constexpr int FadeIn = 1;
+constexpr int FadeOut = 2;
+constexpr int PlayBarFixedWidth = 128;  // the time texts and margins beside the bar
+constexpr uint64_t MaxCoverFileBytes = 64ull << 20;
+
+// Bumped as each load or toggle begins; a wait compares it with the value it
+// started with.
+unsigned gActionGeneration = 0;
+
+void BeginAction() { ++gActionGeneration; }
+
+void StartTimers() {
+    SetPlayBarInterval(PlayBarIntervalMs);
+    SetLyricInterval(LyricIntervalMs);
+}
+
+void StopTimers() {
+    SetPlayBarInterval(0);
+    SetLyricInterval(0);
+}
+
+void ChooseCover(std::string_view path, const std::string& tagTitle) {
+    if (!gCoverBytes.empty()) {
+        gCoverOrigin = CoverOrigin::Tag;
+        return;
+    }
+    std::string bytes;
+    const std::string coverPath = CoverPathFor(path, tagTitle);
+    if (FileExistsAt(coverPath) && ReadFileAt(coverPath, bytes, MaxCoverFileBytes)) {
+        gCoverBytes.assign(bytes.begin(), bytes.end());
+        gCoverOrigin = CoverOrigin::Jpg;
+        return;
+    }
+    const auto cover = DefaultCoverPng();
+    gCoverBytes.assign(cover.begin(), cover.end());
+    gCoverOrigin = CoverOrigin::Default;
+}
+
+// The tail shared by a double click, next and previous: load, play at the
+// set volume, and point CurrentIndex at the entry.
+void LoadAndPlay(int position) {
+    if (position < 1 || position > static_cast<int>(gPlaylist.size())) return;
+    // The entry's path is copied: a scan may grow the list during the fade.
+    const std::string path = gPlaylist[position - 1].Path;
+    if (!LoadTrack(path)) return;
+    gAudioEngine.Play(gCurrentStream, false);
+    gAudioEngine.SetVolume(gCurrentStream, gVolume);
+    gCurrentIndex = position;
+}
+
+}  // namespace
+
+bool WaitPumping(int ms) {
+    const unsigned started = gActionGeneration;
+    const auto overtaken = [started] { return gActionGeneration != started; };
+    HANDLE timer = CreateWaitableTimerA(nullptr, FALSE, nullptr);
+    if (!timer) return !overtaken();
+    LARGE_INTEGER due{};
+    due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;  // relative, 100-ns units
+    if (!SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
+        CloseHandle(timer);
+        return !overtaken();
+    }
+    bool quitting = false;
+    for (;;) {
+        // Drain first: MsgWaitForMultipleObjects only wakes for messages that
+        // arrive after the queue was last looked at. The timer is looked at
+        // between messages, so a flood of them (or a paint that never
+        // validates) cannot hold the wait past its end.
+        MSG message;
+        bool elapsed = false;
+        while (!quitting && !overtaken() && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                // The loop that ends the program must see it; every action
+                // waiting here gives up.
+                PostQuitMessage(static_cast<int>(message.wParam));
+                BeginAction();
+                quitting = true;
+                break;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+            if (WaitForSingleObject(timer, 0) == WAIT_OBJECT_0) {
+                elapsed = true;
+                break;
+            }
+        }
+        if (elapsed || quitting || overtaken()) break;
+        const DWORD woken = MsgWaitForMultipleObjects(1, &timer, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken != WAIT_OBJECT_0 + 1) break;  // the timer fired (or the wait failed)
+    }
+    CloseHandle(timer);
+    return !overtaken();
+}
+
+bool Fade(int direction) {
+    const bool fadeIn = direction == FadeIn;
+    if (fadeIn) gAudioEngine.SetVolume(gCurrentStream, 0);
+    gIsFading = 1;
+    const int steps = fadeIn ? FadeInSteps : FadeOutSteps;
+    for (int step = 1; step <= steps; ++step) {
+        if (!WaitPumping(fadeIn ? FadeInStepMs : FadeOutStepMs)) {
+            // The newer action has run to its end by now (it ran inside this
+            // wait), so no other fade is in progress.
+            gIsFading = 0;
+            return false;
+        }
+        // Volume and stream are read anew: either may change inside the wait.
+        gAudioEngine.SetVolume(gCurrentStream, fadeIn ? FadeInVolume(gVolume, step) : FadeOutVolume(gVolume, step));
+    }
+    gIsFading = 0;
+    return true;
+}
+
+bool StopTrack() {
+    if (!Fade(FadeOut)) return false;
+    gAudioEngine.Stop(gCurrentStream);
+    gAudioEngine.FreeStream(gCurrentStream);
+    gCurrentStream = 0;  // freed: no later call may reach another stream by this number
+    gIsPlaying = 0;
+    return true;
+}
+
+bool LoadTrack(std::string_view path) {
+    BeginAction();
+    if (!StopTrack()) return false;
+    gCurrentStream = gAudioEngine.CreateStream(path);
+    gTrackLengthSeconds = gAudioEngine.StreamLengthTotalSeconds(gCurrentStream);
+    gAudioEngine.ReadTrackInfo(path, gCurrentTrackInfo);
+    gCoverBytes = gCurrentTrackInfo.Picture;
+    gTrackTitle = DisplayTitle(gCurrentTrackInfo.Title, path);
+    gTrackArtist = gCurrentTrackInfo.Artist;
+    gTrackAlbum = gCurrentTrackInfo.Album;
+    ResetLyricState();
+    if (FileExistsAt(LyricPathFor(path))) LoadLyrics(path);
+    ChooseCover(path, gCurrentTrackInfo.Title);
+    StartTimers();
+    RebuildCoverObjects();
+    gIsPlaying = 1;
+    return true;
+}
+
+void TogglePlayPause() {
+    BeginAction();
+    switch (gAudioEngine.IsActive(gCurrentStream)) {
+    case 0:  // stopped: never played, or played to its end
+        gAudioEngine.Play(gCurrentStream, false);
+        StartTimers();
+        gIsPlaying = 1;
+        break;
+    case 1:
+        StopTimers();
+        if (!gIsFading && !Fade(FadeOut)) return;
+        gAudioEngine.Pause(gCurrentStream);
+        gIsPlaying = 0;
+        break;
+    default:  // stalled or paused
+        gAudioEngine.Play(gCurrentStream, false);
+        gIsPlaying = 1;
+        StartTimers();
+        if (!gIsFading && !Fade(FadeIn)) return;
+        gAudioEngine.SetVolume(gCurrentStream, gVolume);
+        break;
+    }
+}
+
+void PlayEntry(int position) { LoadAndPlay(position); }
+
+void NextTrack() {
+    if (gPlaylist.empty()) return;
+    LoadAndPlay(NextPosition(gCurrentIndex, static_cast<int>(gPlaylist.size())));
+}
+
+void PreviousTrack() {
+    if (gPlaylist.empty()) return;
+    LoadAndPlay(PreviousPosition(gCurrentIndex, static_cast<int>(gPlaylist.size())));
+}
+
+void SeekToFraction(double fraction) {
+    const uint64_t bytes = gAudioEngine.SecondsToBytes(gCurrentStream, gTrackLengthSeconds * fraction);
+    gAudioEngine.SetPositionBytes(gCurrentStream, bytes);
+}
+
+void SetVolumePercent(int percent) {
+    gVolume = ClampVolumePercent(percent);
+    gAudioEngine.SetVolume(gCurrentStream, gVolume);
+}
+
+void UpdatePlayBar() {
+    gPositionSeconds = gAudioEngine.BytesToSeconds(gCurrentStream, gAudioEngine.GetPositionBytes(gCurrentStream));
+    // Without a stream the library answers -1: show the neutral 0:0.
+    if (!(gPositionSeconds >= 0.0)) gPositionSeconds = 0.0;
+    const double barWidth = gClientWidth - PlayBarFixedWidth - gListPanelWidth - gNavBarWidth;
+    gProgressWidth = ProgressWidthFor(gPositionSeconds, gTrackLengthSeconds, barWidth);
+    gPositionText = FormatDuration(static_cast<int32_t>(gPositionSeconds), MinutesSecondsTemplate);
+    gLengthText = FormatDuration(gTrackLengthSeconds, MinutesSecondsTemplate);
+    RequestRepaint();
+}
+
+int MeasureLengthSeconds(std::string_view path) {
+    const StreamHandle stream = gAudioEngine.CreateStream(path);
+    const int seconds = gAudioEngine.StreamLengthTotalSeconds(stream);
+    if (stream) gAudioEngine.FreeStream(stream);
+    return seconds;
+}

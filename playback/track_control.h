@@ -1,0 +1,44 @@
+#pragma once
+// Loading the current track and controlling its playback: the operations the
+// home page's buttons, the song list and the PlayBar timer call. UI thread only.
+//
+// Fades wait while dispatching window messages, so any handler (a tick, a
+// click, a drop) can run inside a load or a toggle. One rule keeps that safe:
+// every load and every play/pause toggle begins a new action, and a pumped
+// wait tells the action waiting in it whether a newer one began meanwhile. An
+// action that was overtaken gives up where it stands and touches no stream
+// again: the newer one owns CurrentStream from then on. So the latest action
+// wins, no stream is left behind and two tracks never sound together.
+
+#include <string_view>
+
+// Where the current cover came from.
+enum class CoverOrigin { Default, Tag, Jpg };
+extern CoverOrigin gCoverOrigin;
+
+// Stops and frees the current stream (after its fade-out), then loads the
+// file: stream, length, tags, title texts, lyrics, cover; starts both timers;
+// IsPlaying 1. Does not play. False when a newer action began during the
+// fade-out: nothing was loaded and the caller must not go on.
+bool LoadTrack(std::string_view path);
+// Fades the current stream out, stops and frees it; false (nothing freed)
+// when a newer action began during the fade.
+bool StopTrack();
+// 1 in (about 1 s), 2 out (300 ms). False when a newer action began during it.
+bool Fade(int direction);
+// Waits ms milliseconds while dispatching this thread's window messages.
+// False when a newer action began while it waited (it then returns at once).
+bool WaitPumping(int ms);
+
+void TogglePlayPause();
+void PlayEntry(int position);  // 1-based; nothing for a position outside the list
+void NextTrack();
+void PreviousTrack();
+void SeekToFraction(double fraction);
+void SetVolumePercent(int percent);  // clamped to 0..100
+// The PlayBar tick: position, progress width, time texts, repaint.
+void UpdatePlayBar();
+
+// Length in whole seconds of the file, from a stream made and freed for it
+// (0 when the library refuses it). Any thread.
+int MeasureLengthSeconds(std::string_view path);

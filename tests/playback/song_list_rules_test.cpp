@@ -1,0 +1,80 @@
+#include "playback/logic/playback_rules.h"
+#include "playback/logic/scan_hand_off.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace std::string_literals;
+
+TEST(OpenDialog, FilterPiecesBecomeNulSeparated) {
+    EXPECT_EQ(DialogFilter("*.mp3;*.ogg"), "*.mp3;*.ogg\0*.mp3;*.ogg\0\0"s);
+    EXPECT_EQ(DialogFilter("All (*.*)|*.*"), "All (*.*)\0*.*\0\0"s);
+    EXPECT_EQ(DialogFilter("A|*.a|B|*.b"), "A\0*.a\0B\0*.b\0\0"s);
+    // "亅" is 81 7C: its second byte is "|" and splits nothing.
+    EXPECT_EQ(DialogFilter("\x81\x7C|*.*"), "\x81\x7C\0*.*\0\0"s);
+}
+
+TEST(OpenDialog, ResultsAreOnePathOrFolderAndNames) {
+    using Paths = std::vector<std::string>;
+    EXPECT_EQ(DialogResultPaths("D:\\m\\a.mp3\0\0\0\0"s), Paths{"D:\\m\\a.mp3"});
+    EXPECT_EQ(DialogResultPaths("D:\\m\0a.mp3\0b.ogg\0\0"s), (Paths{"D:\\m\\a.mp3", "D:\\m\\b.ogg"}));
+    EXPECT_EQ(DialogResultPaths("D:\\\0a.mp3\0\0"s), Paths{"D:\\a.mp3"});  // a drive's root ends in "\"
+    EXPECT_EQ(DialogResultPaths("\0\0\0"s), Paths{});
+}
+
+PlaylistEntry Row(int n) {
+    PlaylistEntry row;
+    row.Path = std::to_string(n);
+    return row;
+}
+
+TEST(ScanHandOff, RowsArriveInPushOrderWithOneNoticeAtATime) {
+    ScanHandOff handOff;
+    handOff.ScanStarted();
+    EXPECT_FALSE(handOff.Idle());
+    EXPECT_TRUE(handOff.Push({Row(1), Row(2)}));
+    EXPECT_FALSE(handOff.Push({Row(3)}));  // the first notice is still on its way
+    EXPECT_FALSE(handOff.Push({}));
+    const auto rows = handOff.TakeAll();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].Path + rows[1].Path + rows[2].Path, "123");
+    EXPECT_TRUE(handOff.Push({Row(4)}));
+    EXPECT_FALSE(handOff.ScanFinished());
+    EXPECT_FALSE(handOff.Idle());  // row 4 is not in the list yet
+    EXPECT_EQ(handOff.TakeAll().size(), 1u);
+    EXPECT_TRUE(handOff.Idle());
+    handOff.ScanFinished();  // a stray finish never goes below zero
+    EXPECT_TRUE(handOff.Idle());
+}
+
+TEST(ScanHandOff, ConcurrentPushesLoseNothing) {
+    ScanHandOff handOff;
+    constexpr int Threads = 4, RowsEach = 500;
+    for (int t = 0; t < Threads; ++t) handOff.ScanStarted();
+    std::vector<std::thread> scans;
+    for (int t = 0; t < Threads; ++t) {
+        scans.emplace_back([&handOff, t] {
+            for (int i = 0; i < RowsEach; ++i) handOff.Push({Row(t * RowsEach + i)});
+            handOff.ScanFinished();
+        });
+    }
+    size_t taken = 0;
+    std::vector<int> lastOfThread(Threads, -1);
+    while (!handOff.Idle()) {
+        for (const PlaylistEntry& row : handOff.TakeAll()) {
+            const int n = std::stoi(row.Path);
+            EXPECT_GT(n % RowsEach, lastOfThread[n / RowsEach]) << "rows of one scan keep their order";
+            lastOfThread[n / RowsEach] = n % RowsEach;
+            ++taken;
+        }
+    }
+    for (std::thread& scan : scans) scan.join();
+    taken += handOff.TakeAll().size();
+    EXPECT_EQ(taken, size_t{Threads * RowsEach});
+}
+
+}  // namespace
