@@ -32,6 +32,28 @@ D2D1_COLOR_F MakeD2DColour(uint32_t rgb, float alpha, bool alphaGiven) {
     return D2D1_COLOR_F{c.R, c.G, c.B, c.A};
 }
 
+LayoutInputs CurrentLayout() {
+    LayoutInputs layout;
+    layout.ClientWidth = gClientWidth;
+    layout.ClientHeight = gClientHeight;
+    layout.ListPanelWidth = gListPanelWidth;
+    layout.NavBarWidth = gNavBarWidth;
+    layout.ListScroll = gListScroll;
+    layout.VolumePopupOffset = gVolumePopupOffset;
+    RECT outer{};
+    if (gMainWindow && GetWindowRect(gMainWindow, &outer)) {
+        layout.OuterWidthPx = outer.right - outer.left;
+        layout.OuterHeightPx = outer.bottom - outer.top;
+    }
+    layout.DpiScale = DpiScale();
+    layout.AppearanceItem = ToFloatRect(gAppearanceItemRect);
+    layout.AboutItem = ToFloatRect(gAboutItemRect);
+    layout.ThemeEntry = ToFloatRect(gThemeEntryRect);
+    layout.BackgroundEntry = ToFloatRect(gBackgroundEntryRect);
+    layout.PanelToggle = ToFloatRect(gPanelToggleRect);
+    return layout;
+}
+
 void RequestRepaint() {
     if (gMainWindow) InvalidateRect(gMainWindow, nullptr, FALSE);
 }

@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "ui/animation_slots.h"
 #include "ui/frame.h"
+#include "ui/home_input.h"
 #include "ui/home_input_hooks.h"
 #include "ui/input_regions.h"
 #include "ui/pages.h"
@@ -18,24 +19,6 @@ namespace {
 // Press values of play/pause, next, previous and volume (slots 2 to 5):
 // animated and kept, though nothing draws them.
 double gPressValues[4] = {1, 1, 1, 1};
-
-FloatRect ToFloatRect(const D2D1_RECT_F& rect) { return FloatRect{rect.left, rect.top, rect.right, rect.bottom}; }
-
-LayoutInputs CurrentLayout() {
-    LayoutInputs layout;
-    layout.ClientWidth = gClientWidth;
-    layout.ClientHeight = gClientHeight;
-    layout.ListPanelWidth = gListPanelWidth;
-    layout.NavBarWidth = gNavBarWidth;
-    layout.ListScroll = gListScroll;
-    layout.VolumePopupOffset = gVolumePopupOffset;
-    layout.AppearanceItem = ToFloatRect(gAppearanceItemRect);
-    layout.AboutItem = ToFloatRect(gAboutItemRect);
-    layout.ThemeEntry = ToFloatRect(gThemeEntryRect);
-    layout.BackgroundEntry = ToFloatRect(gBackgroundEntryRect);
-    layout.PanelToggle = ToFloatRect(gPanelToggleRect);
-    return layout;
-}
 
 const InputBindings& WindowBindings() {
     static const InputBindings bindings = [] {
@@ -161,8 +144,7 @@ void OnLeftButtonDown() { PressButtons(CurrentLayout(), gPointerX, gPointerY, Wi
 void OnLeftButtonUp() { ReleaseButtons(CurrentLayout(), gPointerX, gPointerY, WindowBindings(), gWindowInputHost); }
 
 void OnWheel(int notches) {
-    const LayoutInputs layout = CurrentLayout();
-    if (!RegionContains(ComputeRegion(Region::ListPanel, layout), gPointerX, gPointerY)) return;
+    if (!WheelScrollsList(CurrentLayout(), gPointerX, gPointerY)) return;
     const WheelResult result = ScrollListByWheel(SongRowCount(), gClientHeight, gListScroll, notches);
     gListScroll = result.ListScroll;
     gListContentHeight = result.ContentHeight;

@@ -3,6 +3,9 @@
 // navigation and settings state. Portable: the window's live variables are
 // reached through InputBindings and the side effects (animations, the message
 // pump, the backdrop) through InputHost, so tests drive it with fakes.
+// The region table is also where the drawing takes its rectangles from.
+
+#include "ui/ui_numbers.h"
 
 // A rectangle as the frame stores it: left, top, right, bottom in DIPs.
 struct FloatRect {
@@ -57,6 +60,11 @@ struct LayoutInputs {
     int NavBarWidth = 48;         // N
     double ListScroll = 0;
     double VolumePopupOffset = 0;
+    // The window rectangle in pixels and the display scale: the cover's
+    // layout mode and the volume slider's frame term depend on them.
+    int OuterWidthPx = 0;
+    int OuterHeightPx = 0;
+    double DpiScale = 1.0;
     FloatRect AppearanceItem;  // stored by the latest settings frame
     FloatRect AboutItem;
     FloatRect ThemeEntry;
@@ -64,9 +72,62 @@ struct LayoutInputs {
     FloatRect PanelToggle;  // stored by the latest home frame
 };
 
+// The hit-test region. Where it differs from the drawn rectangle, the
+// difference is written next to the region in input_regions.cpp.
 RegionRect ComputeRegion(Region region, const LayoutInputs& layout);
 // Song-list row, 1-based.
 RegionRect SongRowRegion(int row, const LayoutInputs& layout);
+
+// The rectangle the frame draws for a region, from the same figures as its
+// hit-test region. For the settings items and the panel toggle this is what
+// the frame stores for the next hit tests. Progress bar: the bar in its
+// hovered height; volume slider: its track; list panel: the card; options:
+// the discs.
+FloatRect DrawnRect(Region region, const LayoutInputs& layout);
+FloatRect SongRowRect(int row, const LayoutInputs& layout);
+
+// The cover's size and the lyrics area follow the outer window size.
+enum class CoverMode { Large, Medium, Small };
+CoverMode ChooseCoverMode(int outerWidthPx, int outerHeightPx, double dpiScale);
+
+struct CoverPlacement {
+    CoverMode Mode = CoverMode::Small;
+    double Scale = 0;  // of the 500-pixel cover
+    double OriginX = 0;
+    double OriginY = 0;
+    FloatRect LyricsArea;
+};
+CoverPlacement PlaceCover(const LayoutInputs& layout);
+
+// Length of the progress bar's track, W - 128 - P - N: what ProgressWidth is
+// a share of.
+double ProgressTrackLength(const LayoutInputs& layout);
+
+// The progress bar as drawn, hovered or not, with its filled part ending
+// progressWidth DIPs right of the track's start.
+struct ProgressBarShape {
+    FloatRect Track;
+    FloatRect Filled;
+    float Radius = 0;
+    bool HasThumb = false;  // hovered only
+    FloatRect Thumb;
+    FloatRect ThumbCentre;
+    FloatRect ThumbOutline;
+};
+ProgressBarShape ShapeProgressBar(const LayoutInputs& layout, int progressWidth, bool hovered);
+
+// The volume popup at its offset: the box, its slider track and the level of
+// volumePercent.
+struct VolumePopupShape {
+    FloatRect Box;
+    FloatRect Outline;
+    FloatRect Track;
+    FloatRect Level;
+};
+VolumePopupShape ShapeVolumePopup(const LayoutInputs& layout, int volumePercent);
+
+// A rectangle grown by d on every side (outlines around fills).
+FloatRect Grown(const FloatRect& rect, float d);
 
 // New list scroll offset after a wheel turn of notches (positive away from
 // the user) over entryCount rows of 28 DIPs; also the content and viewport
@@ -115,25 +176,11 @@ public:
     virtual void RequestRepaint() = 0;
 };
 
-inline constexpr int PageHome = 1;
-inline constexpr int PageSettings = 2;
-inline constexpr int SectionAppearance = 1;
-inline constexpr int SectionAbout = 2;
-inline constexpr int ViewOverview = 0;
-inline constexpr int ViewTheme = 1;
-inline constexpr int ViewBackground = 2;
-inline constexpr int BackdropMica = 2;
-inline constexpr int BackdropAcrylic = 3;
-
+// How the navigation pill and the press pulses move.
 inline constexpr int NavSettingsOffset = 44;  // pill travel from home to settings
-inline constexpr int NavAnimationEasing = 17;
 inline constexpr int NavAnimationMs = 150;
 inline constexpr int NavTrailDelayMs = 50;
-inline constexpr int PressPulseEasing = 1;
 inline constexpr int PressPulseMs = 50;
-inline constexpr int SlotOfNavTrail = 7;
-inline constexpr int SlotOfNavLead = 8;
-inline constexpr int FirstPressSlot = 2;  // play, next, previous, volume: slots 2 to 5
 
 // Every hover flag, whatever page is shown; hover of the progress bar only
 // while the volume popup is closed; the panel toggle's always 0.

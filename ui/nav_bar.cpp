@@ -8,10 +8,7 @@
 
 namespace {
 
-constexpr D2D1_RECT_F HomeButton{4, 36, 44, 76};
-constexpr D2D1_RECT_F SettingsButton{4, 80, 44, 120};
-constexpr D2D1_RECT_F HomeIcon{9, 41, 39, 71};
-constexpr D2D1_RECT_F SettingsIcon{9, 85, 39, 115};
+constexpr float IconInset = 5;  // each icon is its button less 5 DIPs all round
 constexpr float ButtonRadius = 6;
 constexpr float PillRadius = 2;
 constexpr float PillLeft = 4;
@@ -27,18 +24,23 @@ void FillButton(const D2D1_RECT_F& rect, float alpha) {
     gDeviceContext.FillRoundedRectangle(D2D1_ROUNDED_RECT{rect, ButtonRadius, ButtonRadius}, gSharedBrush.Get());
 }
 
-void DrawIcon(IconId id, const D2D1_RECT_F& rect) {
+void DrawIcon(IconId id, const D2D1_RECT_F& button) {
     BitmapLayer& bitmap = IconBitmap(id);
+    const D2D1_RECT_F rect{button.left + IconInset, button.top + IconInset, button.right - IconInset,
+                           button.bottom - IconInset};
     if (bitmap) gDeviceContext.DrawBitmap(bitmap.Get(), rect);
 }
 
 }  // namespace
 
 void DrawNavigationBar() {
-    if (gHoverNavHome == 1) FillButton(HomeButton, gPressedNavHome == 1 ? PressedAlpha : HoverAlpha);
-    if (gHoverNavSettings == 1) FillButton(SettingsButton, gPressedNavSettings == 1 ? PressedAlpha : HoverAlpha);
-    if (gCurrentPage == HomePage) FillButton(HomeButton, CurrentAlpha);
-    if (gCurrentPage == SettingsPage) FillButton(SettingsButton, CurrentAlpha);
+    const LayoutInputs layout = CurrentLayout();
+    const D2D1_RECT_F homeButton = ToD2D(DrawnRect(Region::NavHome, layout));
+    const D2D1_RECT_F settingsButton = ToD2D(DrawnRect(Region::NavSettings, layout));
+    if (gHoverNavHome == 1) FillButton(homeButton, gPressedNavHome == 1 ? PressedAlpha : HoverAlpha);
+    if (gHoverNavSettings == 1) FillButton(settingsButton, gPressedNavSettings == 1 ? PressedAlpha : HoverAlpha);
+    if (gCurrentPage == HomePage) FillButton(homeButton, CurrentAlpha);
+    if (gCurrentPage == SettingsPage) FillButton(settingsButton, CurrentAlpha);
 
     // The lead end moves first, so the pill stretches toward the new button
     // and then contracts; which end leads depends on the direction.
@@ -55,6 +57,6 @@ void DrawNavigationBar() {
     gDeviceContext.FillRoundedRectangle(D2D1_ROUNDED_RECT{{PillLeft, top, PillRight, bottom}, PillRadius, PillRadius},
                                         gSharedBrush.Get());
 
-    DrawIcon(IconId::Home, HomeIcon);
-    DrawIcon(IconId::Settings, SettingsIcon);
+    DrawIcon(IconId::Home, homeButton);
+    DrawIcon(IconId::Settings, settingsButton);
 }

@@ -83,42 +83,41 @@ void Entry(const D2D1_RECT_F& rect, const char* text, int hovered, int pressed) 
     Text(text, gBodyFormat, TextRectOf(rect));
 }
 
-void BackButton(float x) {
-    const D2D1_RECT_F square{x + 48, 49, x + 78, 79};
+void BackButton(const LayoutInputs& layout) {
+    const D2D1_RECT_F square = ToD2D(DrawnRect(Region::Back, layout));
     HoverFill(square, gHoverBack, gPressedBack);
     Bitmap(IconId::ArrowLeft, square);
 }
 
-// The chosen backdrop's disc: accent with a white centre.
-void RadioDisc(float x, float top) {
+// Every option shows its ring; the chosen one's disc is accent with a white centre.
+void RadioOption(const FloatRect& disc, bool chosen) {
+    Outline(ToD2D(Grown(disc, 0.5f)), 11, Black, 0.1f);
+    if (!chosen) return;
     gSharedBrush.SetColor(MakeD2DColour(AccentColour()));
-    gDeviceContext.FillRoundedRectangle(D2D1_ROUNDED_RECT{{x + 50, top, x + 70, top + 20}, 10, 10},
-                                        gSharedBrush.Get());
-    Fill({x + 55, top + 5, x + 65, top + 15}, 10, White, 1.0f);
+    gDeviceContext.FillRoundedRectangle(D2D1_ROUNDED_RECT{ToD2D(disc), 10, 10}, gSharedBrush.Get());
+    Fill(ToD2D(Grown(disc, -5)), 10, White, 1.0f);
 }
 
-void DrawAppearanceSection(float x, float w, float h) {
+void DrawAppearanceSection(const LayoutInputs& layout, float x, float w, float h) {
     Fill(gAppearanceItemRect, 6, Black, 0.1f);
     Card(x, w, h);
-    if (gAppearanceView == 0) {
+    if (gAppearanceView == OverviewView) {
         Text(AppearanceText, gSectionTitleFormat, {x + 48, 48, w - 32, 80});
-        gThemeEntryRect = {x + 48, 96, w - 48, 141};
-        gBackgroundEntryRect = {x + 48, 145, w - 48, 190};
+        gThemeEntryRect = ToD2D(DrawnRect(Region::ThemeEntry, layout));
+        gBackgroundEntryRect = ToD2D(DrawnRect(Region::BackgroundEntry, layout));
         Entry(gThemeEntryRect, ThemeText, gHoverTheme, gPressedTheme);
         Entry(gBackgroundEntryRect, BackgroundText, gHoverBackground, gPressedBackground);
-    } else if (gAppearanceView == 1) {
+    } else if (gAppearanceView == ThemeView) {
         Text(ThemeText, gSectionTitleFormat, {x + 83, 48, w - 32, 80});
-        BackButton(x);
-    } else if (gAppearanceView == 2) {
+        BackButton(layout);
+    } else if (gAppearanceView == BackgroundView) {
         Text(BackgroundText, gSectionTitleFormat, {x + 83, 48, w - 32, 80});
-        BackButton(x);
+        BackButton(layout);
         Text(MaterialText, gBodyFormat, {x + 48, 80, w, 112});
         Text("Acrylic", gCaptionFormat, {x + 80, 112, w, 136});
         Text("Mica", gCaptionFormat, {x + 80, 136, w, 160});
-        Outline({x + 49.5f, 137.5f, x + 70.5f, 158.5f}, 11, Black, 0.1f);
-        Outline({x + 49.5f, 113.5f, x + 70.5f, 134.5f}, 11, Black, 0.1f);
-        if (gBackdrop == 2) RadioDisc(x, 138);
-        if (gBackdrop == 3) RadioDisc(x, 114);
+        RadioOption(DrawnRect(Region::MicaOption, layout), gBackdrop == BackdropMica);
+        RadioOption(DrawnRect(Region::AcrylicOption, layout), gBackdrop == BackdropAcrylic);
     }
 }
 
@@ -139,17 +138,18 @@ void DrawSettingsPage() {
     const float w = static_cast<float>(gClientWidth);
     const float h = static_cast<float>(gClientHeight);
     const float n = static_cast<float>(gNavBarWidth);
-    const float p = static_cast<float>(gListPanelWidth);
+
+    const LayoutInputs layout = CurrentLayout();
 
     Text(SettingsTitle, gPageTitleFormat, {n + 16, 16, w - 32 - n, 48});
-    gAppearanceItemRect = {n + 16, 80, n + p + 16, 120};
-    gAboutItemRect = {n + 16, 124, n + p + 16, 164};
+    gAppearanceItemRect = ToD2D(DrawnRect(Region::AppearanceItem, layout));
+    gAboutItemRect = ToD2D(DrawnRect(Region::AboutItem, layout));
     Text(AppearanceText, gBodyFormat, TextRectOf(gAppearanceItemRect));
     Text(AboutText, gBodyFormat, TextRectOf(gAboutItemRect));
     HoverFill(gAppearanceItemRect, gHoverAppearance, gPressedAppearance);
     HoverFill(gAboutItemRect, gHoverAbout, gPressedAbout);
 
     const float x = gAppearanceItemRect.right;
-    if (gSettingsSection == 1) DrawAppearanceSection(x, w, h);
-    if (gSettingsSection == 2) DrawAboutSection(x, w, h);
+    if (gSettingsSection == AppearanceSection) DrawAppearanceSection(layout, x, w, h);
+    if (gSettingsSection == AboutSection) DrawAboutSection(x, w, h);
 }

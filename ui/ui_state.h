@@ -5,9 +5,7 @@
 #include <d2d1.h>
 
 #include "graphics/graphics_layer.h"
-
-inline constexpr int HomePage = 1;
-inline constexpr int SettingsPage = 2;
+#include "ui/ui_numbers.h"
 
 extern int gCurrentPage;           // 1 home, 2 settings
 extern int gPreviousPage;          // gCurrentPage when the latest button-up began

@@ -100,10 +100,10 @@ TEST(RegionTable, NarrowPanelAndOddWidths) {
 struct Flags {
     int hover[RegionCount] = {};
     int pressed[RegionCount] = {};
-    int currentPage = PageHome;
+    int currentPage = HomePage;
     int previousPage = 0;
-    int section = SectionAppearance;
-    int view = ViewOverview;
+    int section = AppearanceSection;
+    int view = OverviewView;
     int backdrop = BackdropMica;
     int volumePopupOpen = 0;
     double lead = 0;
@@ -245,8 +245,8 @@ TEST(ButtonUp, SettingsSquareSwitchesPageWithLeadWaitTrail) {
     ReleaseButtons(layout, 20, 100, f.bindings, host);
     EXPECT_EQ(host.Log, (Log{"anim 8 0->44 e17 150", "wait 50", "anim 7 2->44 e17 150", "repaint"}));
     EXPECT_EQ(host.ClockMs, 50);
-    EXPECT_EQ(f.currentPage, PageSettings);
-    EXPECT_EQ(f.previousPage, PageHome);
+    EXPECT_EQ(f.currentPage, SettingsPage);
+    EXPECT_EQ(f.previousPage, HomePage);
     EXPECT_EQ(f.Pressed(Region::NavSettings), 0);
     EXPECT_EQ(f.Pressed(Region::Play), 0);
 }
@@ -259,14 +259,14 @@ TEST(ButtonUp, HomeSquareRestartsAnimationsEvenWhenHome) {
     EXPECT_EQ(host.Log, (Log{"anim 8 0->0 e17 150", "wait 50", "anim 7 0->0 e17 150", "home", "repaint"}));
 
     // From settings: lead truncated from its current value.
-    f.currentPage = PageSettings;
+    f.currentPage = SettingsPage;
     f.lead = 43.99;
     f.trail = 44;
     host.Log.clear();
     ReleaseButtons(layout, 20, 50, f.bindings, host);
     EXPECT_EQ(host.Log, (Log{"anim 8 43->0 e17 150", "wait 50", "anim 7 44->0 e17 150", "home", "repaint"}));
-    EXPECT_EQ(f.previousPage, PageSettings);
-    EXPECT_EQ(f.currentPage, PageHome);
+    EXPECT_EQ(f.previousPage, SettingsPage);
+    EXPECT_EQ(f.currentPage, HomePage);
 }
 
 TEST(ButtonUp, HomeHookOnlyOnTheHomePage) {
@@ -275,7 +275,7 @@ TEST(ButtonUp, HomeHookOnlyOnTheHomePage) {
     FakeHost host;
     ReleaseButtons(layout, 500, 300, f.bindings, host);
     EXPECT_EQ(host.Log, (Log{"home", "repaint"}));
-    f.currentPage = PageSettings;
+    f.currentPage = SettingsPage;
     host.Log.clear();
     ReleaseButtons(layout, 500, 300, f.bindings, host);
     EXPECT_EQ(host.Log, (Log{"repaint"}));
@@ -285,21 +285,21 @@ TEST(ButtonUp, SettingsItemsAndViews) {
     const LayoutInputs layout = SettingsLayout();
     Flags f;
     FakeHost host;
-    f.currentPage = PageSettings;
+    f.currentPage = SettingsPage;
 
     struct Step {
         double x, y;
         int section, view;
     };
     const Step steps[] = {
-        {100, 140, SectionAbout, ViewOverview},       // about item
-        {500, 120, SectionAbout, ViewOverview},       // theme entry: not on the about card
-        {100, 100, SectionAppearance, ViewOverview},  // appearance item
-        {500, 120, SectionAppearance, ViewTheme},     // theme entry
-        {370, 60, SectionAppearance, ViewOverview},   // back
-        {500, 170, SectionAppearance, ViewBackground},  // background entry
-        {100, 140, SectionAbout, ViewBackground},     // about keeps the view
-        {370, 60, SectionAbout, ViewOverview},        // back answers on the about card too
+        {100, 140, AboutSection, OverviewView},       // about item
+        {500, 120, AboutSection, OverviewView},       // theme entry: not on the about card
+        {100, 100, AppearanceSection, OverviewView},  // appearance item
+        {500, 120, AppearanceSection, ThemeView},     // theme entry
+        {370, 60, AppearanceSection, OverviewView},   // back
+        {500, 170, AppearanceSection, BackgroundView},  // background entry
+        {100, 140, AboutSection, BackgroundView},     // about keeps the view
+        {370, 60, AboutSection, OverviewView},        // back answers on the about card too
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(testing::Message() << s.x << "," << s.y);
@@ -314,25 +314,25 @@ TEST(ButtonUp, ReleaseClearsOnlyTheRegionUnderThePointer) {
     const LayoutInputs layout = SettingsLayout();
     Flags f;
     FakeHost host;
-    f.currentPage = PageSettings;
+    f.currentPage = SettingsPage;
     // Pressed on the about item, dragged off and released on the card.
     PressButtons(layout, 100, 140, f.bindings, host);
     EXPECT_EQ(f.Pressed(Region::AboutItem), 1);
     ReleaseButtons(layout, 600, 400, f.bindings, host);
     EXPECT_EQ(f.Pressed(Region::AboutItem), 1);
-    EXPECT_EQ(f.section, SectionAppearance);
+    EXPECT_EQ(f.section, AppearanceSection);
     // Released on it: cleared and chosen.
     ReleaseButtons(layout, 100, 140, f.bindings, host);
     EXPECT_EQ(f.Pressed(Region::AboutItem), 0);
-    EXPECT_EQ(f.section, SectionAbout);
+    EXPECT_EQ(f.section, AboutSection);
 }
 
 TEST(ButtonUp, BackdropOptionsApplyThenSaveEvenWhenUnchanged) {
     const LayoutInputs layout = SettingsLayout();
     Flags f;
     FakeHost host;
-    f.currentPage = PageSettings;
-    f.view = ViewBackground;
+    f.currentPage = SettingsPage;
+    f.view = BackgroundView;
 
     ReleaseButtons(layout, 375, 150, f.bindings, host);  // Mica, already 2
     EXPECT_EQ(host.Log, (Log{"apply 2", "save 2", "repaint"}));
@@ -349,7 +349,7 @@ TEST(ButtonUp, BackdropOptionsApplyThenSaveEvenWhenUnchanged) {
     EXPECT_EQ(host.Log, (Log{"repaint"}));
 
     // Options answer on the about card as well while the view is 2.
-    f.section = SectionAbout;
+    f.section = AboutSection;
     host.Log.clear();
     ReleaseButtons(layout, 375, 150, f.bindings, host);
     EXPECT_EQ(host.Log, (Log{"apply 2", "save 2", "repaint"}));
@@ -360,10 +360,10 @@ TEST(ButtonUp, OpeningTheBackgroundViewPicksNoBackdrop) {
     const LayoutInputs layout = SettingsLayout();
     Flags f;
     FakeHost host;
-    f.currentPage = PageSettings;
+    f.currentPage = SettingsPage;
     f.backdrop = BackdropAcrylic;
     ReleaseButtons(layout, 375, 150, f.bindings, host);
-    EXPECT_EQ(f.view, ViewBackground);
+    EXPECT_EQ(f.view, BackgroundView);
     EXPECT_EQ(f.backdrop, BackdropAcrylic);
     EXPECT_EQ(host.Log, (Log{"repaint"}));
 }
@@ -374,10 +374,10 @@ TEST(ButtonUp, SettingsSquareThenItemsOnTheSameClickDoNotInterfere) {
     const LayoutInputs layout = SettingsLayout();
     Flags f;
     FakeHost host;
-    f.view = ViewBackground;
+    f.view = BackgroundView;
     ReleaseButtons(layout, 20, 100, f.bindings, host);
-    EXPECT_EQ(f.view, ViewBackground);
-    EXPECT_EQ(f.section, SectionAppearance);
+    EXPECT_EQ(f.view, BackgroundView);
+    EXPECT_EQ(f.section, AppearanceSection);
 }
 
 // --- the wheel ------------------------------------------------------------------
