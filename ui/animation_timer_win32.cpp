@@ -34,6 +34,14 @@ void WindowAnimationTimer::StopTimer(uint32_t timerId) {
     TimerBindings().erase(timerId);
 }
 
+WindowAnimationTimer::WindowAnimationTimer() {
+    // The map is made before any timer object is complete, so it is destroyed
+    // after every timer and after the animations that use one (the slots
+    // take their timer when they are made): an animation still running at
+    // exit stops its timer in a map that still exists.
+    TimerBindings();
+}
+
 WindowAnimationTimer& MainThreadAnimationTimer() {
     static WindowAnimationTimer timer;
     return timer;

@@ -7,6 +7,7 @@
 
 class WindowAnimationTimer final : public AnimationTimer {
 public:
+    WindowAnimationTimer();
     uint32_t StartTimer(Animation& animation, uint32_t intervalMs) override;
     void StopTimer(uint32_t timerId) override;
 };

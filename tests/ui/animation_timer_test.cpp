@@ -36,4 +36,24 @@ TEST(WindowAnimationTimer, SlotsAreElevenAndBound) {
     EXPECT_EQ(zoom, 1.0);
 }
 
+// The slots outlive the timer map unless the map is made first; a slot
+// stopping its timer at exit must find the map still there.
+TEST(WindowAnimationTimer, ExitWhileSlotsAnimate) {
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string command(path, length);
+    command = "\"" + command.substr(0, command.find_last_of('\\')) + "\\animation_exit_child.exe\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process));
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    EXPECT_EQ(exitCode, 0u);
+}
+
 }  // namespace
