@@ -14,6 +14,7 @@
 #include "app/window_proc.h"
 #include "assets/embedded_images.h"
 #include "playback/song_list.h"
+#include "playback/track_control.h"
 #include "ui/animation_slots.h"
 #include "ui/cover_art.h"
 #include "ui/easing.h"
@@ -194,5 +195,6 @@ bool OnCanClose() {
 void OnDestroying() {
     RevokeFileDropTarget(gMainWindow);
     StopFolderScans();
+    ReleaseCurrentTrack();
     SetWindowLongPtrA(gMainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gPreviousWindowProc));
 }

@@ -1,6 +1,7 @@
 #include "bass/stream.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -56,10 +57,15 @@ Stream::Stream(DecoderInfo info, DecoderOpener openLater, bool useDevice)
 Stream::~Stream() { Close(); }
 
 void Stream::Close() {
-    std::lock_guard<std::mutex> lock(Lock);
+    std::unique_lock<std::mutex> lock(Lock);
     CloseDeviceLocked();
     Source.reset();
     Closed = true;
+    // No decoder may outlive the free: a program that frees its stream and
+    // exits would otherwise leave a Media Foundation reader to a thread that
+    // process exit kills, which brings Wine's GStreamer back end down. Bounded,
+    // so that a decoder stuck in a read cannot hang the caller.
+    BurstDone.wait_for(lock, std::chrono::seconds(5), [this] { return !Decoding; });
 }
 
 bool Stream::OpenDeviceLocked() {
@@ -179,6 +185,7 @@ void Stream::FillAhead() {
         source = std::move(Source);
         open = std::move(OpenLater);
         if (!source && !open) return;
+        Decoding = true;
         generation = Generation;
         seek = SeekPending;
         seekTarget = SeekTarget;
@@ -199,9 +206,8 @@ void Stream::FillAhead() {
             // The headers told another format than the decoder gives (an AAC
             // file whose sample entry holds the core rate): positions follow
             // the decoder from here.
-            std::lock_guard<std::mutex> lock(Lock);
-            if (Closed) return;
-            Source = std::move(source);
+            std::unique_lock<std::mutex> lock(Lock);
+            if (EndBurstLocked(lock, source)) return;
             AdoptFormatLocked(made.SampleRate, made.Channels);
             return;
         }
@@ -213,15 +219,29 @@ void Stream::FillAhead() {
     got = std::min(got, burst);
     got -= got % blockBytes;
 
-    std::lock_guard<std::mutex> lock(Lock);
-    if (Closed) return;  // the decoder goes with source, here on this thread
-    Source = std::move(source);
+    std::unique_lock<std::mutex> lock(Lock);
+    if (EndBurstLocked(lock, source)) return;
     if (generation != Generation) return;  // decoded for a position no longer wanted
     if (seek) SeekPending = false;
     Ahead.erase(Ahead.begin(), Ahead.begin() + static_cast<std::ptrdiff_t>(AheadPos));
     AheadPos = 0;
     Ahead.insert(Ahead.end(), Filled.begin(), Filled.begin() + got);
     if (got == 0) SourceDrained = true;
+}
+
+bool Stream::EndBurstLocked(std::unique_lock<std::mutex>& lock, std::unique_ptr<Decoder>& source) {
+    Decoding = false;
+    if (!Closed) {
+        Source = std::move(source);
+        return false;
+    }
+    // Closed meanwhile: the decoder is destroyed here, without the lock (it
+    // may wait on its own threads), before the waiting Close returns.
+    lock.unlock();
+    source.reset();
+    lock.lock();
+    BurstDone.notify_all();
+    return true;
 }
 
 void Stream::AdoptFormatLocked(uint32_t sampleRate, uint32_t channels) {

@@ -8,12 +8,13 @@
 // decoder out of the stream, decodes a burst into a buffer of its own and
 // puts both back under the lock. A seek meanwhile bumps Generation, so that a
 // burst decoded for the old position is dropped. Only the output thread uses
-// the decoder, and a stream closed meanwhile leaves it to that thread to free.
+// the decoder; a stream closed meanwhile waits for that thread to destroy it.
 
 #include <windows.h>
 #include <mmsystem.h>
 
 #include <array>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -29,9 +30,10 @@ public:
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;
 
-    // Releases the device and the decoder now (a decoder in the middle of a
-    // burst goes when the burst ends); later calls fail with BASS_ERROR_HANDLE
-    // (the output thread may still hold the object briefly).
+    // Releases the device and the decoder before it returns (a decoder in the
+    // middle of a burst is destroyed by the output thread when the burst
+    // ends); later calls fail with BASS_ERROR_HANDLE (the output thread may
+    // still hold the object briefly).
     void Close();
 
     // Each returns 0 or a BASS error code.
@@ -65,6 +67,9 @@ private:
     void ServiceClockLocked();
     uint32_t DecodeLocked(uint8_t* buffer, uint32_t bytes);
     void FillAhead();  // output thread, without the lock
+    // Output thread, at the end of a burst: hands the decoder back, or destroys
+    // it when the stream was closed meanwhile (true: the stream is done).
+    bool EndBurstLocked(std::unique_lock<std::mutex>& lock, std::unique_ptr<Decoder>& source);
     void AdoptFormatLocked(uint32_t sampleRate, uint32_t channels);
     void FinishLocked();
 
@@ -95,6 +100,8 @@ private:
     bool SeekPending = false;    // the decoder must move to SeekTarget before it reads
     uint64_t SeekTarget = 0;
     std::vector<uint8_t> Filled;  // the output thread's own burst buffer
+    bool Decoding = false;        // the output thread holds the decoder for a burst
+    std::condition_variable BurstDone;
 
     // Device output.
     bool WantDevice;

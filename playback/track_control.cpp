@@ -142,6 +142,14 @@ bool StopTrack() {
     return true;
 }
 
+void ReleaseCurrentTrack() {
+    BeginAction();
+    gAudioEngine.Stop(gCurrentStream);
+    gAudioEngine.FreeStream(gCurrentStream);
+    gCurrentStream = 0;
+    gIsPlaying = 0;
+}
+
 bool LoadTrack(std::string_view path) {
     BeginAction();
     if (!StopTrack()) return false;

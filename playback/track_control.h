@@ -24,6 +24,11 @@ bool LoadTrack(std::string_view path);
 // Fades the current stream out, stops and frees it; false (nothing freed)
 // when a newer action began during the fade.
 bool StopTrack();
+// The window is going: stops and frees the current stream at once, without a
+// fade, and makes any action still waiting in a fade give up. A decoder left
+// open when the process ends can bring the process down with it (Media
+// Foundation over Wine's GStreamer does), and the stream is ours to free.
+void ReleaseCurrentTrack();
 // 1 in (about 1 s), 2 out (300 ms). False when a newer action began during it.
 bool Fade(int direction);
 // Waits ms milliseconds while dispatching this thread's window messages.

@@ -170,6 +170,7 @@ LRESULT CALLBACK SessionWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         return 0;
     case WM_DESTROY:
         StopFolderScans();
+        ReleaseCurrentTrack();
         for (HANDLE waiter : gScanWaiters) SetEvent(waiter);
         gScanWaiters.clear();
         PostQuitMessage(0);
