@@ -1,6 +1,12 @@
 # Build rules shared by every folder of the tree.
 
 option(TAMBER_SANITIZE "Host build: AddressSanitizer, UBSan and fuzzer coverage" ON)
+# A second host tree for the code shared between threads: TSan cannot be
+# combined with ASan, so it takes their place (and the fuzz targets go).
+option(TAMBER_SANITIZE_THREAD "Host build: ThreadSanitizer instead of ASan/UBSan" OFF)
+if(TAMBER_SANITIZE_THREAD AND NOT TAMBER_WINDOWS)
+  set(TAMBER_SANITIZE OFF)
+endif()
 
 # Git facts shown on the about page.
 execute_process(COMMAND git -C ${CMAKE_SOURCE_DIR} log -1 --format=%cs
@@ -30,6 +36,9 @@ elseif(TAMBER_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
                       -fno-omit-frame-pointer -fsanitize=fuzzer-no-link)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+elseif(TAMBER_SANITIZE_THREAD)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 endif()
 
 function(tamber_add_warnings)
