@@ -1,13 +1,47 @@
-// The window's component events, handed to the playback code.
+// The window's component events, handed to the playback and lyrics code.
 #include "app/event_hooks.h"
 
+#include "app/display_scale.h"
+#include "app/globals.h"
+#include "lyrics/lyric_lines.h"
+#include "lyrics/lyric_timing.h"
 #include "playback/song_list.h"
 #include "playback/track_control.h"
+#include "ui/easing.h"
+#include "ui/frame.h"
+#include "ui/home_input_hooks.h"
+#include "ui/now_playing.h"
+#include "ui/ui_state.h"
+
+namespace {
+
+// The target of the latest scroll that counted; never reset, not even by a
+// track load.
+double gLastScrollTarget = 0;
+
+}  // namespace
 
 void OnPlayBarTick() { UpdatePlayBar(); }
 
-// The lyric timing comes with its own code; until then the lines only load.
-void OnLyricTick() {}
+void OnLyricTick() {
+    if (gLyricLines.empty()) return;
+    LyricTimingState state;
+    state.CurrentLyricIndex = gCurrentLyricIndex;
+    state.LyricScrollOffset = gLyricScrollOffset;
+    state.LastScrollTarget = gLastScrollTarget;
+    const double areaHeight = static_cast<double>(gLyricsArea.bottom) - gLyricsArea.top;
+    const std::vector<LyricScrollStart> scrolls =
+        LyricTick(MeasureLyricLayouts(), gPositionSeconds, areaHeight, DpiScale(), state);
+    const bool lineChanged = state.CurrentLyricIndex != gCurrentLyricIndex;
+    gCurrentLyricIndex = state.CurrentLyricIndex;
+    gLastScrollTarget = state.LastScrollTarget;
+    // Starting slot 6 again replaces a scroll still running; its steps repaint.
+    for (const LyricScrollStart& scroll : scrolls) {
+        StartSlotAnimation(SlotLyricScroll, scroll.From, scroll.To, EasingExpoOut, LyricScrollMs);
+    }
+    // The current line's format changed: only worth a frame where it is drawn.
+    if (lineChanged && scrolls.empty() && gCurrentPage == HomePage) RequestRepaint();
+}
 
 void OnFileDropped(const std::string& path) { AddFile(path, 1); }
 

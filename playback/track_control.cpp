@@ -216,6 +216,9 @@ void SetVolumePercent(int percent) {
 }
 
 void UpdatePlayBar() {
+    const int oldProgressWidth = gProgressWidth;
+    const std::string oldPositionText = gPositionText;
+    const std::string oldLengthText = gLengthText;
     gPositionSeconds = gAudioEngine.BytesToSeconds(gCurrentStream, gAudioEngine.GetPositionBytes(gCurrentStream));
     // Without a stream the library answers -1: show the neutral 0:0.
     if (!(gPositionSeconds >= 0.0)) gPositionSeconds = 0.0;
@@ -223,7 +226,11 @@ void UpdatePlayBar() {
     gProgressWidth = ProgressWidthFor(gPositionSeconds, gTrackLengthSeconds, barWidth);
     gPositionText = FormatDuration(static_cast<int32_t>(gPositionSeconds), MinutesSecondsTemplate);
     gLengthText = FormatDuration(gTrackLengthSeconds, MinutesSecondsTemplate);
-    RequestRepaint();
+    // A frame only when something drawn changed: a paused or ended track
+    // costs none.
+    const bool changed =
+        gProgressWidth != oldProgressWidth || gPositionText != oldPositionText || gLengthText != oldLengthText;
+    if (changed && gCurrentPage == HomePage) RequestRepaint();
 }
 
 int MeasureLengthSeconds(std::string_view path) {

@@ -18,6 +18,12 @@ namespace {
 
 constexpr float BaseDpi = 96.0f;
 
+// Frames presented so far. Each change of gIsPlaying that a frame shows is
+// traced with the count, so that a benchmark can count the frames of a
+// playing or paused stretch between two clicks on the play button.
+unsigned long gFramesPresented = 0;
+int gTracedPlaying = 0;
+
 void CreateSharedBrush() {
     if (!gDeviceContext.CreateSolidColorBrush(MakeD2DColour(0), gSharedBrush)) {
         ReportError(ReportLevelError, "BrushCreateFailed", std::to_string(gDeviceContext.LastResult()).c_str(),
@@ -90,6 +96,7 @@ void DrawFrame() {
         if (gCurrentPage == HomePage) {
             DrawNowPlaying();
             DrawSongListPanel();
+            DrawVolumePopup();
         }
         if (gCurrentPage == SettingsPage) DrawSettingsPage();
         DrawNavigationBar();
@@ -101,6 +108,14 @@ void DrawFrame() {
         ReleaseCoverBrushAndEffects();
     }
     gSwapChain.Present(0, 0);
+    ++gFramesPresented;
+    if (gIsPlaying != gTracedPlaying) {
+        gTracedPlaying = gIsPlaying;
+        char change[64];
+        std::snprintf(change, sizeof change, "%lu frames, %s", gFramesPresented,
+                      gIsPlaying == 1 ? "playing" : "not playing");
+        TraceStartup(change);
+    }
     static bool firstFrameTraced = false;
     if (gWindowReady == 1 && !firstFrameTraced) {
         firstFrameTraced = true;

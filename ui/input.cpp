@@ -4,6 +4,7 @@
 #include "app/backdrop.h"
 #include "app/globals.h"
 #include "app/settings.h"
+#include "lyrics/lyric_lines.h"
 #include "ui/animation_slots.h"
 #include "ui/frame.h"
 #include "ui/home_input.h"
@@ -73,6 +74,7 @@ double* SlotTarget(int slot) {
     case SlotPressNext: return &gPressValues[1];
     case SlotPressPrevious: return &gPressValues[2];
     case SlotPressVolume: return &gPressValues[3];
+    case SlotLyricScroll: return &gLyricScrollOffset;
     case SlotNavTrail: return &gNavIndicatorTrail;
     case SlotNavLead: return &gNavIndicatorLead;
     default: return nullptr;
@@ -88,15 +90,7 @@ public:
 class WindowInputHost final : public InputHost {
 public:
     void StartAnimation(int slot, int from, int to, int easing, int durationMs) override {
-        double* target = SlotTarget(slot);
-        if (!target) return;
-        AnimationSlot(slot).Start(
-            from, to, easing,
-            [target](double value) {
-                *target = value;
-                ::RequestRepaint();
-            },
-            {}, std::nullopt, durationMs);
+        StartSlotAnimation(slot, from, to, easing, durationMs);
     }
 
     void WaitDispatching(int milliseconds) override {
@@ -132,6 +126,18 @@ WindowInputHost gWindowInputHost;
 WindowSongRows gWindowSongRows;
 
 }  // namespace
+
+void StartSlotAnimation(int slot, int from, int to, int easing, int durationMs) {
+    double* target = SlotTarget(slot);
+    if (!target) return;
+    AnimationSlot(slot).Start(
+        from, to, easing,
+        [target](double value) {
+            *target = value;
+            RequestRepaint();
+        },
+        {}, std::nullopt, durationMs);
+}
 
 void OnPointerMove() {
     UpdateHoverFlags(CurrentLayout(), gPointerX, gPointerY, WindowBindings(), &gWindowSongRows);

@@ -1,11 +1,10 @@
 #pragma once
 // What the frame and the window procedure call into the page and input code.
-// Each has an empty definition in pages_stub.cpp until its page is built;
-// the page's own file replaces the stub in the program's source list.
 
 // Drawing, inside DrawFrame (device context between BeginDraw and EndDraw).
 void DrawNowPlaying();
 void DrawSongListPanel();
+void DrawVolumePopup();  // over the panel
 void DrawSettingsPage();
 
 // Input: the pointer position is already stored in gPointerX/gPointerY.

@@ -1,0 +1,303 @@
+// The now-playing view: blurred cover background, veil, title rows, progress
+// bar and times, the cover with its halo, the lyrics and the four buttons;
+// then, after the song-list panel, the volume popup. Every rectangle comes
+// from the region table (ui/input_regions.h).
+#include "ui/now_playing.h"
+
+#include "app/backdrop.h"
+#include "app/display_scale.h"
+#include "app/globals.h"
+#include "lyrics/lyric_lines.h"
+#include "platform/win32/dll_binding.h"
+#include "ui/cover_art.h"
+#include "ui/drawing.h"
+#include "ui/home_input.h"
+#include "ui/home_view.h"
+#include "ui/pages.h"
+#include "ui/report_error.h"
+#include "ui/text_formats.h"
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+constexpr double Tolerance = 1e-7;
+constexpr float ButtonRadius = 6;
+constexpr float LyricLayoutMaxHeight = 100;
+constexpr float LyricInset = 16;
+constexpr float LyricLineGap = 32;
+constexpr float OtherLyricAlpha = 0.65f;
+
+DllLibrary gD2d1Library("D2d1.dll", DllLocation::SystemFolder);
+DllFunction<void(WINAPI*)(FLOAT, D2D1_POINT_2F, D2D1_MATRIX_3X2_F*)> gMakeRotateMatrix(gD2d1Library,
+                                                                                       "D2D1MakeRotateMatrix");
+
+D2D1_MATRIX_3X2_F Identity() { return D2D1_MATRIX_3X2_F{1, 0, 0, 1, 0, 0}; }
+
+// Scale about the origin, then a move to (dx, dy).
+D2D1_MATRIX_3X2_F ScaleThenMove(double s, double dx, double dy) {
+    const float f = static_cast<float>(s);
+    return D2D1_MATRIX_3X2_F{f, 0, 0, f, static_cast<float>(dx), static_cast<float>(dy)};
+}
+
+// A 1-DIP bar turned by degrees about a point; the transform is put back to
+// a rotation by 0 afterwards.
+void RotatedBar(const FloatRect& bar, float degrees, float cx, float cy) {
+    D2D1_MATRIX_3X2_F m = Identity();
+    gMakeRotateMatrix(degrees, D2D1_POINT_2F{cx, cy}, &m);
+    gDeviceContext.SetTransform(m);
+    FillBar(bar, BlackRgb, 1.0f);
+    gMakeRotateMatrix(0.0f, D2D1_POINT_2F{0, 0}, &m);
+    gDeviceContext.SetTransform(m);
+}
+
+FloatRect At(const FloatRect& square, float l, float t, float r, float b) {
+    return FloatRect{square.Left + l, square.Top + t, square.Left + r, square.Top + b};
+}
+
+void ButtonBackground(const FloatRect& square, int hovered, int pressed) {
+    if (hovered == 1) FillRounded(square, ButtonRadius, BlackRgb, pressed == 1 ? 0.2f : 0.1f);
+}
+
+void PlayPauseButton(const LayoutInputs& layout) {
+    const FloatRect sq = DrawnRect(Region::Play, layout);
+    ButtonBackground(sq, gHoverPlay, gPressedPlay);
+    if (gIsPlaying == 1) {
+        FillBar(At(sq, 11, 7, 12, 24), BlackRgb, 1.0f);
+        FillBar(At(sq, 18, 7, 19, 24), BlackRgb, 1.0f);
+        return;
+    }
+    FillBar(At(sq, 8, 7, 9, 24), BlackRgb, 1.0f);
+    const FloatRect chevron = At(sq, 7, 15, 23, 16);
+    RotatedBar(chevron, 30, sq.Left + 23, sq.Top + 15);
+    RotatedBar(chevron, -30, sq.Left + 23, sq.Top + 15);
+}
+
+// Previous and next: a triangle outline, two chevron bars turned about its
+// tip, against two vertical bars.
+void StepButton(const FloatRect& sq, int hovered, int pressed, float innerBarX, float tipX, float outerBarX) {
+    ButtonBackground(sq, hovered, pressed);
+    FillBar(At(sq, innerBarX, 8, innerBarX + 1, 23), BlackRgb, 1.0f);
+    const FloatRect chevron = At(sq, 8, 15, 22, 16);
+    RotatedBar(chevron, 30, sq.Left + tipX, sq.Top + 15);
+    RotatedBar(chevron, -30, sq.Left + tipX, sq.Top + 15);
+    FillBar(At(sq, outerBarX, 7, outerBarX + 1, 24), BlackRgb, 1.0f);
+}
+
+void PreviousButton(const LayoutInputs& layout) {
+    StepButton(DrawnRect(Region::Previous, layout), gHoverPrevious, gPressedPrevious, 20, 8, 7);
+}
+
+void NextButton(const LayoutInputs& layout) {
+    StepButton(DrawnRect(Region::Next, layout), gHoverNext, gPressedNext, 9, 22, 22);
+}
+
+void VolumeButton(const LayoutInputs& layout) {
+    const FloatRect sq = DrawnRect(Region::Volume, layout);
+    ButtonBackground(sq, gHoverVolume, gPressedVolume);
+    FillBar(At(sq, 9, 11, 10, 18), BlackRgb, 1.0f);
+    FillBar(At(sq, 12, 11, 13, 18), BlackRgb, 1.0f);
+    FillBar(At(sq, 9, 11, 12, 12), BlackRgb, 1.0f);
+    FillBar(At(sq, 9, 17, 12, 18), BlackRgb, 1.0f);
+    RotatedBar(At(sq, 13, 5.5f, 22, 6.5f), -30, sq.Left + 23, sq.Top + 10);
+    RotatedBar(At(sq, 13, 22.5f, 22, 23.5f), 30, sq.Left + 23, sq.Top + 18);
+    FillBar(At(sq, 19, 7, 20, 22), BlackRgb, 1.0f);
+}
+
+void Background(const LayoutInputs& layout) {
+    const double w = layout.ClientWidth;
+    const double h = layout.ClientHeight;
+    const double p = layout.ListPanelWidth;
+    gDeviceContext.PushAxisAlignedClip(D2D1_RECT_F{0, 0, static_cast<float>(w - p), static_cast<float>(h)},
+                                       D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
+    if (gCoverBitmap) {
+        const double longer = (w - p) - h > Tolerance ? w - p : h;
+        const double s = 1.1 * longer / CoverThumbnailSize * layout.DpiScale;
+        gDeviceContext.SetTransform(ScaleThenMove(s, 0, 0));
+        const D2D1_POINT_2F offset{-25, -25};
+        gDeviceContext.DrawEffect(gBackgroundBlur, &offset);
+        gDeviceContext.SetTransform(Identity());
+    }
+    gDeviceContext.PopAxisAlignedClip();
+}
+
+void TitleRows(const LayoutInputs& layout) {
+    const float right = static_cast<float>(layout.ClientWidth - 32 - layout.NavBarWidth);
+    const float left = static_cast<float>(layout.NavBarWidth + 16);
+    if (!gTrackTitle.empty()) DrawProgramText(gTrackTitle, gTitleFormat, {left, 16, right, 48}, BlackRgb, 1.0f);
+    if (!gTrackArtist.empty()) DrawProgramText(gTrackArtist, gBodyFormat, {left, 48, right, 80}, BlackRgb, 0.6f);
+    if (!gTrackAlbum.empty()) DrawProgramText(gTrackAlbum, gBodyFormat, {left, 80, right, 112}, BlackRgb, 0.6f);
+}
+
+void ProgressBar(const LayoutInputs& layout) {
+    const ProgressBarShape bar = ShapeProgressBar(layout, gProgressWidth, gHoverProgress == 1);
+    FillRounded(bar.Track, bar.Radius, BlackRgb, 0.2f);
+    FillRounded(bar.Filled, bar.Radius, AccentColour(), 1.0f);
+    if (!bar.HasThumb) return;
+    FillRounded(bar.Thumb, 5, WhiteRgb, 1.0f);
+    FillRounded(bar.ThumbCentre, 2, AccentColour(), 1.0f);
+    OutlineRounded(bar.ThumbOutline, 6, BlackRgb, 0.1f);
+}
+
+void Times(const LayoutInputs& layout) {
+    const float w = static_cast<float>(layout.ClientWidth);
+    const float h = static_cast<float>(layout.ClientHeight);
+    const float p = static_cast<float>(layout.ListPanelWidth);
+    const float n = static_cast<float>(layout.NavBarWidth);
+    gSmallFormat.SetTextAlignment(DWRITE_TEXT_ALIGNMENT_TRAILING);
+    DrawProgramText(gLengthText, gSmallFormat, {w - 178 - p, h - 96, w - 64 - p, h - 64}, BlackRgb, 0.6f);
+    gSmallFormat.SetTextAlignment(DWRITE_TEXT_ALIGNMENT_LEADING);
+    DrawProgramText(gPositionText, gSmallFormat, {n + 64, h - 96, n + 114, h - 64}, BlackRgb, 0.6f);
+}
+
+void Cover(const LayoutInputs& layout) {
+    if (!gCoverBitmap) return;
+    const CoverPlacement placement = PlaceCover(layout);
+    gLyricsArea = ToD2D(placement.LyricsArea);
+    // The halo is drawn in pixels of the 500-pixel bitmap, the cover in DIPs.
+    gDeviceContext.SetTransform(ScaleThenMove(placement.Scale * layout.DpiScale, placement.OriginX, placement.OriginY));
+    const D2D1_POINT_2F origin{0, 0};
+    gDeviceContext.DrawEffect(gCoverShadowBlur, &origin);
+    gDeviceContext.SetTransform(ScaleThenMove(placement.Scale, placement.OriginX, placement.OriginY));
+    const float size = static_cast<float>(CoverThumbnailSize);
+    if (gCoverBrush) {
+        gDeviceContext.FillRoundedRectangle(D2D1_ROUNDED_RECT{{0, 0, size, size}, 50, 50}, gCoverBrush.Get());
+    }
+    gDeviceContext.SetTransform(Identity());
+}
+
+// --- lyrics ------------------------------------------------------------------
+
+// What the layouts of one line were built from, so that a frame rebuilds them
+// only when the text (a new line object), the format or the width changed.
+struct LineLayoutCache {
+    const void* Main = nullptr;
+    const void* Second = nullptr;
+    LyricLayoutKey Key;
+    float MainHeight = 0;
+    float SecondHeight = 0;
+};
+
+std::vector<LineLayoutCache> gLayoutCache;
+
+IDWriteTextLayout* AsLayout(const std::shared_ptr<void>& layout) { return static_cast<IDWriteTextLayout*>(layout.get()); }
+
+float LayoutHeight(IDWriteTextLayout* layout) {
+    if (!layout) return 0;
+    DWRITE_TEXT_METRICS metrics{};
+    if (FAILED(layout->GetMetrics(&metrics))) return 0;
+    return metrics.height;
+}
+
+std::shared_ptr<void> MakeLayout(const std::u16string& text, TextFormatLayer& format, float width, bool current,
+                                 bool second) {
+    TextLayoutLayer layout;
+    if (!gDWriteFactory.CreateTextLayout(reinterpret_cast<const wchar_t*>(text.c_str()), format.Get(), width,
+                                         LyricLayoutMaxHeight, layout)) {
+        const std::string detail = std::to_string(static_cast<long>(gDWriteFactory.LastResult()));
+        ReportError(ReportLevelError, current && second ? "TextLayoutCreateFailedT" : "TextLayoutCreateFailed",
+                    detail.c_str(), "Lyrics");
+        return {};
+    }
+    return std::shared_ptr<void>(layout.Detach(), [](void* p) { static_cast<IDWriteTextLayout*>(p)->Release(); });
+}
+
+void RebuildIfChanged(LyricLine& line, LineLayoutCache& cache, bool isLast, bool current, float width) {
+    // Built by this view and still held by the line: a new track brings new lines.
+    cache.Key.Built = line.MainLayout && line.SecondLayout && cache.Main == line.MainLayout.get() &&
+                      cache.Second == line.SecondLayout.get();
+    if (!LyricLayoutsStale(cache.Key, current, width)) return;
+    // The last line shows its second text in the main layout.
+    const std::u16string& mainText = isLast ? line.SecondText : line.FirstText;
+    const std::u16string& secondText = isLast ? line.FirstText : line.SecondText;
+    line.MainLayout.reset();
+    line.SecondLayout.reset();
+    line.MainLayout = MakeLayout(mainText, current ? gLyricMainCurrentFormat : gLyricMainFormat, width, current, false);
+    line.SecondLayout =
+        MakeLayout(secondText, current ? gLyricSecondCurrentFormat : gLyricSecondFormat, width, current, true);
+    cache.Main = line.MainLayout.get();
+    cache.Second = line.SecondLayout.get();
+    cache.Key = {line.MainLayout && line.SecondLayout, current, width};
+    cache.MainHeight = LayoutHeight(AsLayout(line.MainLayout));
+    cache.SecondHeight = LayoutHeight(AsLayout(line.SecondLayout));
+}
+
+void Lyrics() {
+    const D2D1_RECT_F area = gLyricsArea;
+    gDeviceContext.PushAxisAlignedClip(area, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
+    const float width = (area.right - LyricInset) - (area.left + LyricInset);
+    const size_t count = gLyricLines.size();
+    gLayoutCache.resize(count);
+    // Layouts first: every line's heights place the lines below it.
+    if (width > Tolerance) {
+        for (size_t i = 0; i < count; ++i) {
+            RebuildIfChanged(gLyricLines[i], gLayoutCache[i], i + 1 == count,
+                             static_cast<int>(i + 1) == gCurrentLyricIndex, width);
+        }
+    }
+    const float firstHeight = count > 0 && gLyricLines[0].MainLayout ? gLayoutCache[0].MainHeight : 0;
+    double acc = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const LyricLine& line = gLyricLines[i];
+        if (!line.MainLayout || !line.SecondLayout) continue;
+        const LineLayoutCache& cache = gLayoutCache[i];
+        const float hM = cache.MainHeight;
+        const float hS = cache.SecondHeight;
+        acc += hM + hS + LyricLineGap;
+        const float y = static_cast<float>(area.top + acc + LyricInset - gLyricScrollOffset - firstHeight);
+        if (!LyricLineVisible(y, hM, hS, area.top, area.bottom)) continue;
+        const bool current = static_cast<int>(i + 1) == gCurrentLyricIndex;
+        SetBrush(BlackRgb, current ? 1.0f : OtherLyricAlpha);
+        gDeviceContext.DrawTextLayout({area.left + LyricInset, y}, AsLayout(line.MainLayout), gSharedBrush.Get(),
+                                      D2D1_DRAW_TEXT_OPTIONS_CLIP);
+        gDeviceContext.DrawTextLayout({area.left + LyricInset, y + hM}, AsLayout(line.SecondLayout),
+                                      gSharedBrush.Get(), D2D1_DRAW_TEXT_OPTIONS_CLIP);
+    }
+    gDeviceContext.PopAxisAlignedClip();
+}
+
+}  // namespace
+
+std::vector<LyricLineMeasure> MeasureLyricLayouts() {
+    std::vector<LyricLineMeasure> measures;
+    measures.reserve(gLyricLines.size());
+    for (const LyricLine& line : gLyricLines) {
+        LyricLineMeasure m;
+        m.Time = line.Time;
+        m.Duration = line.Duration;
+        m.MainHeight = LayoutHeight(AsLayout(line.MainLayout));
+        m.SecondHeight = LayoutHeight(AsLayout(line.SecondLayout));
+        measures.push_back(m);
+    }
+    return measures;
+}
+
+void DrawNowPlaying() {
+    const LayoutInputs layout = CurrentLayout();
+    Background(layout);
+    // The veil covers the now-playing area, cover or not; the panel strip has none.
+    FillBar({0, 0, static_cast<float>(layout.ClientWidth - layout.ListPanelWidth),
+             static_cast<float>(layout.ClientHeight)},
+            WhiteRgb, 0.5f);
+    TitleRows(layout);
+    ProgressBar(layout);
+    Times(layout);
+    Cover(layout);
+    Lyrics();
+    PlayPauseButton(layout);
+    PreviousButton(layout);
+    NextButton(layout);
+    VolumeButton(layout);
+}
+
+void DrawVolumePopup() {
+    if (gVolumePopupOpen != 1) return;
+    const LayoutInputs layout = CurrentLayout();
+    const VolumePopupShape popup = ShapeVolumePopup(layout, gVolume);
+    const float f = static_cast<float>((VolumePopupRestOffset - layout.VolumePopupOffset) / VolumePopupRestOffset);
+    FillRounded(popup.Box, 6, WhiteRgb, f);
+    OutlineRounded(popup.Outline, 6, BlackRgb, 0.1f * f);
+    FillRounded(popup.Track, 2, BlackRgb, 0.1f * f);
+    FillRounded(popup.Level, 2, AccentColour(), f);
+}
