@@ -23,6 +23,7 @@ from pathlib import Path
 from PIL import Image
 
 LIGHT = (243, 243, 243)
+VEILED = 249  # white 0.5 over LIGHT
 SETTINGS_RELATIVE = Path("AppData/Local/Tamber/Settings/settings.ini")
 REPO = Path(__file__).resolve().parents[2]
 BASE_PREFIX = {"x86_64": REPO / "build/wineprefix64", "i686": REPO / "build/wineprefix"}
@@ -257,10 +258,15 @@ def case_first_start(prefix, args):
         check((ww, wh) == (772, 500), f"default size must be 772 x 500, got {ww} x {wh}")
         check(cy == wy, f"no caption: the client area starts at the window's top ({cy} vs {wy})")
         image = program.screenshot("opened")
-        # The caption band and the body show the light window colour (no system caption).
-        for x, y in [(100, 2), (400, 15), (700, 30), (300, 200), (cw - 5, ch - 5), (60, 300)]:
+        # The caption band and the body show the light window colour (no
+        # system caption); the home page veils it with white 0.5 left of the
+        # song-list panel (P = 250).
+        for x, y in [(700, 30), (cw - 5, ch - 5)]:
             pixel = image.getpixel((cx + x, cy + y))
             check(is_light(pixel), f"client ({x}, {y}) should be RGB{LIGHT}, is {pixel}")
+        for x, y in [(100, 2), (400, 15), (300, 200), (60, 300)]:
+            pixel = image.getpixel((cx + x, cy + y))
+            check(all(abs(c - VEILED) <= 3 for c in pixel), f"client ({x}, {y}) should be veiled ~{VEILED}, is {pixel}")
         # The navigation pill: black (the accent under Wine) at x 4..8, y 44..68.
         for x, y in [(5, 46), (6, 56), (7, 66), (5, 67), (7, 45)]:
             pixel = image.getpixel((cx + x, cy + y))
@@ -268,9 +274,9 @@ def case_first_start(prefix, args):
         for x, y in [(3, 56), (9, 56), (6, 42), (6, 70)]:
             pixel = image.getpixel((cx + x, cy + y))
             check(not is_black(pixel), f"({x}, {y}) lies outside the pill but is {pixel}")
-        # The current page's button square (4, 36)-(44, 76) in black 0.1 over the light colour.
+        # The current page's button square (4, 36)-(44, 76) in black 0.1 over the veil.
         pixel = image.getpixel((cx + 12, cy + 40))
-        check(all(abs(c - 219) <= 4 for c in pixel), f"home button square should be ~219, is {pixel}")
+        check(all(abs(c - 224) <= 4 for c in pixel), f"home button square should be ~224, is {pixel}")
     finally:
         code = program.close()
     values = prefix.read_settings()
