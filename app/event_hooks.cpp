@@ -1,12 +1,12 @@
 // The window's component events, handed to the playback and lyrics code.
 #include "app/event_hooks.h"
 
-#include "app/display_scale.h"
-#include "app/globals.h"
 #include "lyrics/lyric_lines.h"
 #include "lyrics/lyric_timing.h"
+#include "playback/player_state.h"
 #include "playback/song_list.h"
 #include "playback/track_control.h"
+#include "ui/display_scale.h"
 #include "ui/easing.h"
 #include "ui/frame.h"
 #include "ui/home_input_hooks.h"

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 
-#include "app/backdrop.h"
 #include "app/drop_target.h"
 #include "app/event_hooks.h"
 #include "app/globals.h"
@@ -13,9 +12,11 @@
 #include "app/startup_trace.h"
 #include "app/window_proc.h"
 #include "assets/embedded_images.h"
+#include "playback/player_state.h"
 #include "playback/song_list.h"
 #include "playback/track_control.h"
 #include "ui/animation_slots.h"
+#include "ui/backdrop.h"
 #include "ui/cover_art.h"
 #include "ui/easing.h"
 #include "ui/frame.h"
@@ -147,6 +148,7 @@ void OnMainWindowCreated() {
     SetWindowPos(gMainWindow, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     BuildSettingsPath();
+    gSaveBackdropChoice = &SaveBackdropSetting;
     if (gAudioEngine.Init()) gAudioEngine.LoadPlugins();
     RestoreWindowSettings();
     gVolume = 50;

@@ -7,8 +7,9 @@
 #include "app/globals.h"
 #include "app/logic/frame_rules.h"
 #include "app/logic/settings_rules.h"
-#include "app/display_scale.h"
 #include "platform/text_codec.h"
+#include "ui/display_scale.h"
+#include "ui/ui_state.h"
 
 namespace {
 

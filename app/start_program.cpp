@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "app/globals.h"
 #include "app/main_window.h"
 #include "graphics/graphics_device.h"
+#include "ui/ui_state.h"
 
 bool StartProgram() {
     // The process-wide state exists already with its initial values (static

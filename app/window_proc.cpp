@@ -2,11 +2,11 @@
 
 #include <windowsx.h>
 
-#include "app/display_scale.h"
-#include "app/dwm_functions.h"
 #include "app/globals.h"
 #include "app/logic/frame_rules.h"
 #include "graphics/graphics_device.h"
+#include "platform/win32/dwm_functions.h"
+#include "ui/display_scale.h"
 #include "ui/frame.h"
 #include "ui/pages.h"
 #include "ui/ui_state.h"

@@ -9,13 +9,14 @@
 #include <memory>
 #include <vector>
 
-#include "app/globals.h"
+#include "platform/text_codec.h"
 #include "playback/logic/playback_rules.h"
 #include "playback/logic/scan_hand_off.h"
 #include "playback/long_path_win32.h"
+#include "playback/player_state.h"
 #include "playback/track_control.h"
-#include "platform/text_codec.h"
 #include "ui/frame.h"
+#include "ui/ui_state.h"
 
 namespace {
 

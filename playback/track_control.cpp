@@ -4,13 +4,13 @@
 
 #include <string>
 
-#include "app/globals.h"
 #include "app/main_window.h"
 #include "assets/embedded_images.h"
 #include "lyrics/lyric_lines.h"
 #include "lyrics/lyrics_loader.h"
 #include "playback/logic/playback_rules.h"
 #include "playback/long_path_win32.h"
+#include "playback/player_state.h"
 #include "ui/cover_art.h"
 #include "ui/frame.h"
 #include "ui/ui_state.h"

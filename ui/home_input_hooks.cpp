@@ -2,7 +2,7 @@
 // out with the playback and song-list operations.
 #include "ui/home_input_hooks.h"
 
-#include "app/globals.h"
+#include "playback/player_state.h"
 #include "playback/song_list.h"
 #include "playback/track_control.h"
 #include "ui/frame.h"

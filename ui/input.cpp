@@ -1,11 +1,10 @@
 // Pointer input of the main window: binds the portable handling of
 // ui/input_regions.h to the window's state, its animation slots, the message
 // loop and the backdrop.
-#include "app/backdrop.h"
-#include "app/globals.h"
-#include "app/settings.h"
 #include "lyrics/lyric_lines.h"
+#include "playback/player_state.h"
 #include "ui/animation_slots.h"
+#include "ui/backdrop.h"
 #include "ui/frame.h"
 #include "ui/home_input.h"
 #include "ui/home_input_hooks.h"
@@ -117,7 +116,9 @@ public:
     }
 
     void ApplyBackdrop(int kind) override { ::ApplyBackdrop(kind, 0, gMainWindow); }
-    void SaveBackdropSetting(int kind) override { ::SaveBackdropSetting(kind); }
+    void SaveBackdropSetting(int kind) override {
+        if (gSaveBackdropChoice) gSaveBackdropChoice(kind);
+    }
     void HomePageButtonUp() override { OnHomePageButtonUp(); }
     void RequestRepaint() override { ::RequestRepaint(); }
 };

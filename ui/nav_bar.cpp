@@ -1,10 +1,10 @@
 // The navigation bar: two square buttons at the left edge with the selection
 // pill; it has no background of its own and is drawn over the page.
-#include "app/backdrop.h"
+#include "graphics/graphics_device.h"
+#include "ui/backdrop.h"
 #include "ui/cover_art.h"
 #include "ui/frame.h"
 #include "ui/ui_state.h"
-#include "graphics/graphics_device.h"
 
 namespace {
 

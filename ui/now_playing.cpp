@@ -4,12 +4,12 @@
 // from the region table (ui/input_regions.h).
 #include "ui/now_playing.h"
 
-#include "app/backdrop.h"
-#include "app/display_scale.h"
-#include "app/globals.h"
 #include "lyrics/lyric_lines.h"
 #include "platform/win32/dll_binding.h"
+#include "playback/player_state.h"
+#include "ui/backdrop.h"
 #include "ui/cover_art.h"
+#include "ui/display_scale.h"
 #include "ui/drawing.h"
 #include "ui/home_input.h"
 #include "ui/home_view.h"

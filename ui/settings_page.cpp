@@ -1,8 +1,7 @@
 // The settings page: the two-item list (appearance, about) and the card with
 // the selected item's content. Stores the rectangles the input hit-tests.
-#include "app/backdrop.h"
-#include "app/globals.h"
 #include "graphics/graphics_device.h"
+#include "ui/backdrop.h"
 #include "ui/cover_art.h"
 #include "ui/frame.h"
 #include "ui/pages.h"

@@ -1,8 +1,8 @@
 // The song-list panel at the right of the home page: the toggle square, the
 // two buttons, the card, the heading and the rows, all placed by the region
 // table (ui/input_regions.h).
-#include "app/backdrop.h"
-#include "app/globals.h"
+#include "playback/player_state.h"
+#include "ui/backdrop.h"
 #include "ui/cover_art.h"
 #include "ui/drawing.h"
 #include "ui/home_view.h"

@@ -1,5 +1,17 @@
 #include "ui/ui_state.h"
 
+HWND gMainWindow = nullptr;
+int gGraphicsReady = 0;
+int gWindowReady = 0;
+uint32_t gWindowsBuild = 0;
+int gBackdrop = 0;
+bool gSystemBackdropApplied = false;
+void (*gSaveBackdropChoice)(int kind) = nullptr;
+
+int gCaptionHeight = 0;
+int gClientWidth = 0;
+int gClientHeight = 0;
+
 int gCurrentPage = HomePage;
 int gPreviousPage = 0;
 int gSettingsSection = 1;

@@ -7,6 +7,26 @@
 #include "graphics/graphics_layer.h"
 #include "ui/ui_numbers.h"
 
+#include <cstdint>
+
+// --- the window and its look -------------------------------------------------
+extern HWND gMainWindow;              // the window "Tamber"
+extern int gGraphicsReady;            // 1 once the graphics factories exist
+extern int gWindowReady;              // 1 once the opening animation delivered its first step
+extern uint32_t gWindowsBuild;        // low 16 bits of the Windows build number
+extern int gBackdrop;                 // backdrop kind: the setting, then 2 or 3 as picked
+extern bool gSystemBackdropApplied;   // the last ApplyBackdrop gave the window a system backdrop
+// Stores a backdrop the user picked; the shell sets it to its settings
+// writer (none: the choice is not kept).
+extern void (*gSaveBackdropChoice)(int kind);
+
+// --- frame of the main window (set on every WM_SIZE) -------------------------
+extern int gCaptionHeight;            // pixels
+extern int gClientWidth;              // DIPs
+extern int gClientHeight;             // DIPs
+
+// --- pages -------------------------------------------------------------------
+
 extern int gCurrentPage;           // 1 home, 2 settings
 extern int gPreviousPage;          // gCurrentPage when the latest button-up began
 extern int gSettingsSection;       // 1 appearance, 2 about

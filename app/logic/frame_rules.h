@@ -34,12 +34,6 @@ int HitTest(const ScreenRect& window, int x, int y, int captionHeight);
 // its top sizing frame off-screen, hence the larger band.
 int CaptionHeightFor(double scale, bool maximised, int sizeFramePixels);
 
-// The display scale in percent from the two measures the screen offers:
-// a = DESKTOPHORZRES / HORZRES and b = LOGPIXELSX / 96, both in percent.
-// When they disagree and neither is 100 the LOGPIXELSX measure is taken;
-// a scale of 0 would give a 0 x 0 window and divisions by zero.
-int DpiPercentFromMeasures(int desktopHorzRes, int horzRes, int logPixelsX);
-
 // Smallest outer size the user may drag the window to, in pixels.
 struct MinimumSize {
     int Width = 0;

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
-#include "playback/song_list.h"
 #include "platform/text_codec.h"
+#include "playback/player_state.h"
+#include "playback/song_list.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/logic/colour.h"
+#include "ui/colour.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "app/logic/frame_rules.h"
+#include "ui/display_scale.h"
 
 #include <gtest/gtest.h>
 

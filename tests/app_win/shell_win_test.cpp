@@ -5,11 +5,12 @@
 #include <cstdio>
 #include <string>
 
-#include "app/backdrop.h"
-#include "app/display_scale.h"
 #include "app/globals.h"
 #include "app/settings.h"
 #include "app/window_proc.h"
+#include "ui/backdrop.h"
+#include "ui/display_scale.h"
+#include "ui/ui_state.h"
 
 namespace {
 

@@ -32,17 +32,18 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "app/main_window.h"
 #include "assets/embedded_images.h"
 #include "lyrics/lyric_lines.h"
 #include "platform/input_file.h"
 #include "platform/text_codec.h"
 #include "platform/win32/dll_binding.h"
+#include "playback/player_state.h"
 #include "playback/song_list.h"
 #include "playback/track_control.h"
 #include "session_script.h"
 #include "ui/cover_art.h"
+#include "ui/ui_state.h"
 
 namespace {
 

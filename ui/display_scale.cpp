@@ -1,9 +1,8 @@
-#include "app/display_scale.h"
+#include "ui/display_scale.h"
 
 #include <windows.h>
 
-#include "app/globals.h"
-#include "app/logic/frame_rules.h"
+#include "ui/ui_state.h"
 
 int DpiPercent() {
     HDC screen = GetDC(nullptr);

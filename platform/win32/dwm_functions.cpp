@@ -1,4 +1,4 @@
-#include "app/dwm_functions.h"
+#include "platform/win32/dwm_functions.h"
 
 namespace {
 

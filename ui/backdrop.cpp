@@ -1,8 +1,8 @@
-#include "app/backdrop.h"
+#include "ui/backdrop.h"
 
-#include "app/dwm_functions.h"
-#include "app/globals.h"
-#include "app/logic/colour.h"
+#include "platform/win32/dwm_functions.h"
+#include "ui/colour.h"
+#include "ui/ui_state.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/logic/colour.h"
+#include "ui/colour.h"
 
 ColourF MakeColour(uint32_t rgb, float alpha, bool alphaGiven) {
     return {
