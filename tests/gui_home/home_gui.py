@@ -7,7 +7,7 @@ with pixel probes of screenshots. Builds on the harness of tests/gui.
 Under Wine no system backdrop shows and the desktop accent is black.
 
 Usage: home_gui.py CASE --exe tamber.exe --emulator wine-exec --artifacts DIR [--fixtures DIR] [--readme-shot PNG]
-Cases: empty, playing, controls, list, modes; figures (by hand: CPU while playing).
+Cases: empty, playing, controls, list, modes. The CPU while playing is bench/home/cpu_while_playing.py.
 """
 import shutil
 import subprocess
@@ -346,41 +346,8 @@ def case_modes(prefix, args):
             finish(program)
 
 
-def case_figures(prefix, args):
-    """Not a pass/fail case: CPU of the program over 60 s while a track plays
-    with a 300-line lyric on screen, for the notes."""
-    import os
-    import tempfile
-    folder = Path(tempfile.mkdtemp(prefix="tamber-figures-"))
-    shutil.copyfile(fixtures(args) / "green.mp3", folder / "green.mp3")
-    lines = ["\ufeff[ti:Green Song]"]
-    for i in range(300):
-        t = i * 20  # hundredths: a line every 0.2 s over the minute
-        lines.append(f"[{t // 6000:02d}:{t // 100 % 60:02d}.{t % 100:02d}]Line {i + 1} of three hundred")
-    (folder / "green.lrc").write_text("\r\n".join(lines) + "\r\n", encoding="utf-8")
-    program, win = start_home(prefix, args, "figures", 1000, 650)
-    try:
-        win.open_file(folder / "green.mp3")
-        ticks = os.sysconf("SC_CLK_TCK")
-
-        def cpu_seconds(pid):
-            fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
-            return (int(fields[11]) + int(fields[12])) / ticks
-
-        pid = program.process.pid
-        seconds = 50
-        before = cpu_seconds(pid)
-        time.sleep(seconds)
-        used = cpu_seconds(pid) - before
-        print(f"playing with 300 lyric lines, {seconds} s: {used:.2f} s CPU = {100 * used / seconds:.2f} % of one core")
-        win.shot("figures")
-    finally:
-        program.close()
-        shutil.rmtree(folder, ignore_errors=True)
-
-
 CASES = {"empty": case_empty, "playing": case_playing, "controls": case_controls, "list": case_list,
-         "modes": case_modes, "figures": case_figures}
+         "modes": case_modes}
 
 
 if __name__ == "__main__":
