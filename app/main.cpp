@@ -3,9 +3,9 @@
 #include <ole2.h>
 
 #include "app/start_program.h"
-#include "app/startup_trace.h"
 #include "graphics/graphics_device.h"
 #include "ui/cover_art.h"
+#include "ui/startup_trace.h"
 #include "ui/text_formats.h"
 #include "ui/ui_state.h"
 

@@ -9,7 +9,6 @@
 #include "app/globals.h"
 #include "app/logic/frame_rules.h"
 #include "app/settings.h"
-#include "app/startup_trace.h"
 #include "app/window_proc.h"
 #include "assets/embedded_images.h"
 #include "playback/player_state.h"
@@ -21,6 +20,7 @@
 #include "ui/easing.h"
 #include "ui/frame.h"
 #include "ui/pages.h"
+#include "ui/startup_trace.h"
 #include "ui/text_formats.h"
 #include "ui/ui_state.h"
 

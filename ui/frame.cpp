@@ -1,6 +1,5 @@
 #include "ui/frame.h"
 
-#include "app/startup_trace.h"
 #include "graphics/graphics_device.h"
 #include "playback/player_state.h"
 #include "ui/colour.h"
@@ -8,6 +7,7 @@
 #include "ui/display_scale.h"
 #include "ui/pages.h"
 #include "ui/report_error.h"
+#include "ui/startup_trace.h"
 #include "ui/text_formats.h"
 #include "ui/ui_state.h"
 

@@ -1,4 +1,4 @@
-#include "app/startup_trace.h"
+#include "ui/startup_trace.h"
 
 #include <windows.h>
 
