@@ -3,30 +3,7 @@
 #include <ole2.h>
 
 #include "app/start_program.h"
-#include "graphics/graphics_device.h"
-#include "ui/cover_art.h"
 #include "ui/startup_trace.h"
-#include "ui/text_formats.h"
-#include "ui/ui_state.h"
-
-namespace {
-
-// Graphics objects go before COM does; the rest of the state ends with the process.
-void ReleaseGraphicsState() {
-    for (TextFormatLayer* format : {&gRegular14Format, &gTitleFormat, &gBodyFormat, &gSmallFormat,
-                                    &gLyricMainCurrentFormat, &gLyricMainFormat, &gLyricSecondCurrentFormat,
-                                    &gLyricSecondFormat, &gPageTitleFormat, &gRegular20Format, &gSectionTitleFormat,
-                                    &gCaptionFormat}) {
-        format->Release();
-    }
-    gSharedBrush.Release();
-    ReleaseDeviceImages();
-    DropDeviceObjects();
-    gDWriteFactory.Release();
-    gWicFactory.Release();
-}
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // OLE for the drop target; it also initialises COM for WIC and the dialogs.

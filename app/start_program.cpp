@@ -4,6 +4,8 @@
 
 #include "app/main_window.h"
 #include "graphics/graphics_device.h"
+#include "ui/cover_art.h"
+#include "ui/text_formats.h"
 #include "ui/ui_state.h"
 
 bool StartProgram() {
@@ -16,3 +18,18 @@ bool StartProgram() {
     gWindowsBuild = ReadWindowsBuild();
     return CreateMainWindow(GetModuleHandleA(nullptr)) != nullptr;
 }
+
+void ReleaseGraphicsState() {
+    for (TextFormatLayer* format : {&gRegular14Format, &gTitleFormat, &gBodyFormat, &gSmallFormat,
+                                    &gLyricMainCurrentFormat, &gLyricMainFormat, &gLyricSecondCurrentFormat,
+                                    &gLyricSecondFormat, &gPageTitleFormat, &gRegular20Format, &gSectionTitleFormat,
+                                    &gCaptionFormat}) {
+        format->Release();
+    }
+    gSharedBrush.Release();
+    ReleaseDeviceImages();
+    DropDeviceObjects();
+    gDWriteFactory.Release();
+    gWicFactory.Release();
+}
+

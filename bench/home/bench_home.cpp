@@ -225,20 +225,6 @@ void ProfilePrimitives() {
     }
 }
 
-void ReleaseGraphicsState() {
-    for (TextFormatLayer* format : {&gRegular14Format, &gTitleFormat, &gBodyFormat, &gSmallFormat,
-                                    &gLyricMainCurrentFormat, &gLyricMainFormat, &gLyricSecondCurrentFormat,
-                                    &gLyricSecondFormat, &gPageTitleFormat, &gRegular20Format, &gSectionTitleFormat,
-                                    &gCaptionFormat}) {
-        format->Release();
-    }
-    gSharedBrush.Release();
-    ReleaseDeviceImages();
-    DropDeviceObjects();
-    gDWriteFactory.Release();
-    gWicFactory.Release();
-}
-
 }  // namespace
 
 int main() {
