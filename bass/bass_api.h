@@ -69,7 +69,7 @@ BASS_EXPORT HPLUGIN BASSAPI BASS_PluginLoad(const char* file, DWORD flags);
 // mem must be FALSE (files only); file is ANSI text, or UTF-16 with BASS_UNICODE.
 // offset and length select a part of the file only for WAV; pass 0, 0.
 // Where the container's headers give the exact length (FLAC, Ogg, MP4, ASF,
-// MP3 with a frame count or a steady bit rate) the decoder is made only when
+// MP3, from its frame count or its frames) the decoder is made only when
 // the stream first plays, so that measuring a file costs no decoder; a file
 // whose decoder then fails plays as silence of that length. Other files are
 // decoded, or refused, at creation.
@@ -96,6 +96,10 @@ BASS_EXPORT BOOL BASSAPI BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, fl
 // Streams created and not yet freed (BASS_StreamFree). For diagnostics: the
 // player's session tool checks that no stream outlives its track.
 BASS_EXPORT DWORD BASSAPI TamberLiveStreamCount();
+// Times since BASS_Init that a playing stream had no decoded audio ready for
+// its device (each stretch counted once): heard as a gap. For diagnostics and
+// the sound tests.
+BASS_EXPORT DWORD BASSAPI TamberUnderrunCount();
 
 // ---- Codec plug-ins ----
 // A plug-in DLL exports "TamberCodecPluginInit" (undecorated, stdcall) returning

@@ -1,5 +1,5 @@
-// The exported C interface: handle table, per-thread error code and the
-// output thread that services every playing stream.
+// The exported C interface: handle table and per-thread error code. Each
+// stream decodes and plays on threads of its own (see stream.h).
 
 #include <atomic>
 #include <cmath>
@@ -9,17 +9,14 @@
 #include <vector>
 
 #include <objbase.h>
-#include <mmsystem.h>
 
 #include "bass/bass_api.h"
 #include "bass/decoder.h"
+#include "bass/output_device.h"
 #include "bass/stream.h"
 
 namespace {
 
-// One device buffer a turn: four 50-ms buffers keep 150 ms queued between
-// turns, and the clock decodes 200 ms ahead.
-constexpr DWORD ServiceIntervalMs = 50;
 constexpr DWORD FirstStreamHandle = 0x10001;
 constexpr int DeviceDefault = -1;
 constexpr int DeviceNoSound = 0;
@@ -29,8 +26,7 @@ thread_local int tErrorCode = BASS_OK;
 
 std::mutex gInitLock;
 bool gInitialised = false;
-bool gUseDevice = false;
-HANDLE gWakeEvent = nullptr;
+OutputBackend* gOutput = nullptr;  // none: every stream plays on the silent clock
 
 std::mutex gTableLock;
 // Never destroyed: at process exit the output thread is gone, perhaps holding
@@ -50,30 +46,6 @@ std::shared_ptr<Stream> FindStream(DWORD handle) {
     std::lock_guard<std::mutex> lock(gTableLock);
     auto it = gStreams.find(handle);
     return it == gStreams.end() ? nullptr : it->second;
-}
-
-DWORD WINAPI OutputThread(void*) {
-    // Media Foundation objects are used from here; an MTA for the whole run
-    // also keeps them usable from threads that never initialised COM.
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    // Decoding runs on this thread too: above HIGHEST it would starve the
-    // user interface on a busy machine.
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-    std::vector<std::shared_ptr<Stream>> streams;
-    bool anyPlaying = false;
-    for (;;) {
-        // Nothing playing: sleep until BASS_ChannelPlay wakes us, so that an
-        // idle player costs no CPU here.
-        WaitForSingleObject(gWakeEvent, anyPlaying ? ServiceIntervalMs : INFINITE);
-        {
-            std::lock_guard<std::mutex> lock(gTableLock);
-            streams.clear();
-            for (auto& entry : gStreams) streams.push_back(entry.second);
-        }
-        anyPlaying = false;
-        for (auto& stream : streams) anyPlaying |= stream->Service();
-        streams.clear();  // a freed stream dies here, not a turn later
-    }
 }
 
 // Runs fn on the stream and maps its error code to the BOOL result.
@@ -115,13 +87,11 @@ BOOL BASSAPI BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const GUID
     std::lock_guard<std::mutex> lock(gInitLock);
     if (gInitialised) return Fail(BASS_ERROR_ALREADY, FALSE);
     if (device < DeviceDefault || device > DeviceFirst) return Fail(BASS_ERROR_DEVICE, FALSE);
-    // Each stream plays at its own rate, so freq is not needed. Without any
-    // output device the streams run on a silent clock instead of failing.
-    gUseDevice = device != DeviceNoSound && waveOutGetNumDevs() > 0;
-    gWakeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    HANDLE thread = gWakeEvent ? CreateThread(nullptr, 0, OutputThread, nullptr, 0, nullptr) : nullptr;
-    if (!thread) return Fail(BASS_ERROR_MEM, FALSE);
-    CloseHandle(thread);
+    // Each stream plays at its own rate, so freq is not needed. Streams play
+    // on the default device while there is one and on a silent clock while
+    // there is none, so Init succeeds without a device.
+    gOutput = device == DeviceNoSound ? nullptr : &SystemOutput();
+    if (gOutput) Stream::WatchDefaultDevice(*gOutput);
     StartMediaFoundation();
     gInitialised = true;
     return Fail(BASS_OK, TRUE);
@@ -159,7 +129,7 @@ HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, 
     }
     if (!info.Source && !openLater) return Fail(info.ErrorCode ? info.ErrorCode : BASS_ERROR_UNKNOWN, HSTREAM{0});
 
-    auto stream = std::make_shared<Stream>(std::move(info), std::move(openLater), gUseDevice);
+    auto stream = std::make_shared<Stream>(std::move(info), std::move(openLater), gOutput);
     DWORD handle = gNextHandle.fetch_add(1);
     {
         std::lock_guard<std::mutex> lock(gTableLock);
@@ -184,9 +154,7 @@ BOOL BASSAPI BASS_StreamFree(HSTREAM handle) {
 BOOL BASSAPI BASS_MusicFree(HMUSIC handle) { return Fail(BASS_ERROR_HANDLE, FALSE); }
 
 BOOL BASSAPI BASS_ChannelPlay(DWORD handle, BOOL restart) {
-    BOOL ok = WithStream(handle, [&](Stream& s) { return s.Play(restart != FALSE); });
-    if (ok) SetEvent(gWakeEvent);  // fill the device now, not a turn later
-    return ok;
+    return WithStream(handle, [&](Stream& s) { return s.Play(restart != FALSE); });
 }
 
 BOOL BASSAPI BASS_ChannelPause(DWORD handle) { return WithStream(handle, [](Stream& s) { return s.Pause(); }); }
@@ -208,9 +176,7 @@ QWORD BASSAPI BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
 
 BOOL BASSAPI BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {
     if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_NOTAVAIL, FALSE);
-    BOOL ok = WithStream(handle, [&](Stream& s) { return s.SetPosition(pos); });
-    if (ok) SetEvent(gWakeEvent);
-    return ok;
+    return WithStream(handle, [&](Stream& s) { return s.SetPosition(pos); });
 }
 
 QWORD BASSAPI BASS_ChannelGetLength(DWORD handle, DWORD mode) {
@@ -249,5 +215,7 @@ DWORD BASSAPI TamberLiveStreamCount() {
     std::lock_guard<std::mutex> lock(gTableLock);
     return static_cast<DWORD>(gStreams.size());
 }
+
+DWORD BASSAPI TamberUnderrunCount() { return Stream::Underruns(); }
 
 }  // extern "C"

@@ -1,5 +1,6 @@
 #pragma once
-// Sources of decoded 16-bit PCM for the library's streams.
+// Sources of decoded audio for the library's streams: interleaved 32-bit
+// float samples, nominally -1..1, whatever the file holds.
 
 #include <windows.h>
 
@@ -8,28 +9,31 @@
 #include <memory>
 #include <string>
 
-// One open file decoding to interleaved 16-bit signed PCM. Not thread-safe:
-// the stream that owns it serialises every call.
+// One open file. Not thread-safe: the stream that owns it serialises every call.
+// A decoder keeps the format it opened with: one whose source changes format
+// mid-stream converts to it.
 class Decoder {
 public:
     virtual ~Decoder() = default;
-    // Fills up to bytes (a multiple of the block size); 0 at the end or on an error.
-    virtual uint32_t Read(uint8_t* buffer, uint32_t bytes) = 0;
-    // Moves to a byte position (a multiple of the block size). False when the
-    // source cannot; the position is then unknown and reading ends.
-    virtual bool Seek(uint64_t positionBytes) = 0;
+    // Fills up to frames sample frames; 0 at the end or on an error.
+    virtual uint32_t Read(float* samples, uint32_t frames) = 0;
+    // Moves to a sample frame. False when the source cannot; the position is
+    // then unknown and reading ends.
+    virtual bool Seek(uint64_t frame) = 0;
 };
 
 struct DecoderInfo {
     std::unique_ptr<Decoder> Source;
     uint32_t SampleRate = 0;
     uint32_t Channels = 0;
-    uint64_t LengthBytes = 0;  // of the decoded PCM
-    int ErrorCode = 0;         // BASS_ERROR_* when Source is empty
+    uint32_t ChannelMask = 0;     // speaker positions, 0 when the file names none
+    bool HighResolution = false;  // more than 16 bits (24-bit, 32-bit, float)
+    uint64_t Frames = 0;          // of the decoded audio
+    int ErrorCode = 0;            // BASS_ERROR_* when Source is empty
 };
 
-// Our own RIFF/WAVE reader: PCM 8/16/24/32-bit and 32-bit float, converted to
-// 16-bit. Never touches Media Foundation. offset/length select part of the file
+// Our own RIFF/WAVE reader: PCM 8/16/24/32-bit and 32-bit float. Never
+// touches Media Foundation. offset/length select part of the file
 // (length 0: to the end). ErrorCode BASS_ERROR_FILEFORM when the file is no WAV.
 DecoderInfo OpenWavDecoder(const std::wstring& path, uint64_t offset, uint64_t length);
 
@@ -53,6 +57,3 @@ DecoderInfo OpenPluginDecoder(const std::wstring& path);
 
 // Makes a stream's decoder when it is first needed (see ProbeFile).
 using DecoderOpener = std::function<DecoderInfo()>;
-
-// Scales 16-bit samples in place by volume (1 leaves them), clipping.
-void ApplyVolume(int16_t* samples, size_t count, float volume);

@@ -2,11 +2,13 @@
 // for the rest of the run, like the library itself.
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
 #include "bass/bass_api.h"
 #include "bass/decoder.h"
+#include "bass/logic/sample_convert.h"
 
 namespace {
 
@@ -23,14 +25,40 @@ std::vector<LoadedPlugin> gPlugins;
 
 class PluginDecoder final : public Decoder {
 public:
-    PluginDecoder(const TamberCodecPlugin* table, void* state) : Table(table), State(state) {}
+    PluginDecoder(const TamberCodecPlugin* table, void* state, uint32_t channels)
+        : Table(table), State(state), BlockBytes(channels * 2) {}
     ~PluginDecoder() override { Table->Close(State); }
-    uint32_t Read(uint8_t* buffer, uint32_t bytes) override { return std::min<DWORD>(Table->Read(State, buffer, bytes), bytes); }
-    bool Seek(uint64_t positionBytes) override { return Table->Seek(State, positionBytes) != FALSE; }
+
+    uint32_t Read(float* samples, uint32_t frames) override {
+        // A plug-in may return part of a frame; the bytes past the last whole
+        // frame wait here for the rest, so that channels never shift.
+        Pcm.resize(size_t{frames} * BlockBytes);
+        size_t have = std::min(Carry.size(), Pcm.size());
+        std::memcpy(Pcm.data(), Carry.data(), have);
+        Carry.erase(Carry.begin(), Carry.begin() + static_cast<std::ptrdiff_t>(have));
+        while (have < Pcm.size()) {
+            DWORD want = static_cast<DWORD>(Pcm.size() - have);
+            DWORD got = std::min<DWORD>(Table->Read(State, Pcm.data() + have, want), want);
+            if (got == 0) break;
+            have += got;
+        }
+        size_t whole = have - have % BlockBytes;
+        Carry.insert(Carry.begin(), Pcm.begin() + static_cast<std::ptrdiff_t>(whole), Pcm.begin() + static_cast<std::ptrdiff_t>(have));
+        Int16ToFloat(reinterpret_cast<const int16_t*>(Pcm.data()), samples, whole / 2);
+        return static_cast<uint32_t>(whole / BlockBytes);
+    }
+
+    bool Seek(uint64_t frame) override {
+        Carry.clear();
+        return Table->Seek(State, frame * BlockBytes) != FALSE;
+    }
 
 private:
     const TamberCodecPlugin* Table;
     void* State;
+    uint32_t BlockBytes;
+    std::vector<uint8_t> Pcm;
+    std::vector<uint8_t> Carry;  // part of a frame, ahead of the next read
 };
 
 }  // namespace
@@ -75,20 +103,12 @@ DecoderInfo OpenPluginDecoder(const std::wstring& path) {
             plugin.Table->Close(state);
             continue;
         }
-        info.Source = std::make_unique<PluginDecoder>(plugin.Table, state);
+        info.Source = std::make_unique<PluginDecoder>(plugin.Table, state, format.Channels);
         info.SampleRate = format.SampleRate;
         info.Channels = format.Channels;
-        info.LengthBytes = length - length % (format.Channels * 2);
+        info.Frames = length / (format.Channels * 2);
         info.ErrorCode = 0;
         break;
     }
     return info;
-}
-
-void ApplyVolume(int16_t* samples, size_t count, float volume) {
-    if (volume == 1.0f) return;
-    for (size_t i = 0; i < count; ++i) {
-        float v = samples[i] * volume;
-        samples[i] = static_cast<int16_t>(std::clamp(v, -32768.0f, 32767.0f));
-    }
 }

@@ -12,7 +12,8 @@ constexpr uint32_t RiffHeaderBytes = 12;  // "RIFF", size, "WAVE"
 constexpr uint32_t ChunkHeaderBytes = 8;  // id, size
 constexpr uint32_t MinFmtBytes = 16;
 constexpr uint32_t ExtensibleFmtBytes = 40;
-constexpr size_t ExtensibleSubFormatOffset = 24;  // in the fmt chunk
+constexpr size_t ExtensibleMaskOffset = 20;       // in the fmt chunk
+constexpr size_t ExtensibleSubFormatOffset = 24;
 // The subformat GUID of an extensible file is the format tag in its first two
 // bytes followed by these fixed bytes; any other GUID is no tag we know.
 constexpr std::array<uint8_t, 14> SubFormatGuidTail = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
@@ -33,8 +34,11 @@ bool ReadFmt(std::span<const uint8_t> fmt, WavLayout* layout) {
     r.Skip(4 + 2);  // bytes per second and block align: derived from the rest instead
     uint32_t bits = r.U16LE();
     if (r.Failed()) return false;
+    uint32_t mask = 0;
     if (format == WavFormatExtensible) {
         if (fmt.size() < ExtensibleFmtBytes) return false;
+        ByteReader maskReader(fmt.subspan(ExtensibleMaskOffset));
+        mask = maskReader.U32LE();
         ByteReader sub(fmt.subspan(ExtensibleSubFormatOffset));
         format = sub.U16LE();
         std::span<const uint8_t> tail = sub.Span(SubFormatGuidTail.size());
@@ -47,6 +51,7 @@ bool ReadFmt(std::span<const uint8_t> fmt, WavLayout* layout) {
     layout->Channels = channels;
     layout->SampleRate = rate;
     layout->BitsPerSample = bits;
+    layout->ChannelMask = mask;
     return true;
 }
 
@@ -91,21 +96,22 @@ bool ParseWav(const ReadAtFn& read, uint64_t begin, uint64_t end, WavLayout* lay
     return true;
 }
 
-void ConvertWavSamples(const WavLayout& layout, const uint8_t* in, int16_t* out, uint32_t samples) {
+void ConvertWavSamples(const WavLayout& layout, const uint8_t* in, float* out, uint32_t samples) {
+    constexpr float Scale8 = 1.0f / 128, Scale16 = 1.0f / 32768, Scale24 = 1.0f / 8388608, Scale32 = 1.0f / 2147483648.0f;
     uint32_t sampleBytes = layout.BitsPerSample / 8;
     for (uint32_t i = 0; i < samples; ++i, in += sampleBytes) {
         switch (sampleBytes) {
-        case 1: out[i] = static_cast<int16_t>((in[0] - 128) * 256); break;
-        case 2: out[i] = static_cast<int16_t>(in[0] | in[1] << 8); break;
-        case 3: out[i] = static_cast<int16_t>(in[1] | in[2] << 8); break;  // the top 16 of 24 bits
+        case 1: out[i] = static_cast<float>(in[0] - 128) * Scale8; break;
+        case 2: out[i] = static_cast<float>(static_cast<int16_t>(in[0] | in[1] << 8)) * Scale16; break;
+        case 3: out[i] = static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(in[0] << 8 | in[1] << 16 | in[2] << 24)) >> 8) * Scale24; break;
         default:
             if (layout.Format == WavFormatFloat) {
                 float f;
                 std::memcpy(&f, in, sizeof f);
-                f = f != f ? 0.0f : std::clamp(f, -1.0f, 1.0f);  // NaN is silence
-                out[i] = static_cast<int16_t>(f * 32767.0f);
+                out[i] = f != f ? 0.0f : f;
             } else {
-                out[i] = static_cast<int16_t>(in[2] | in[3] << 8);
+                uint32_t v = in[0] | in[1] << 8 | in[2] << 16 | static_cast<uint32_t>(in[3]) << 24;
+                out[i] = static_cast<float>(static_cast<int32_t>(v)) * Scale32;
             }
         }
     }

@@ -19,6 +19,7 @@ struct WavLayout {
     uint32_t Channels = 0;
     uint32_t SampleRate = 0;
     uint32_t BitsPerSample = 0;  // 8, 16, 24 or 32
+    uint32_t ChannelMask = 0;    // an extensible file's speaker positions, else 0
     uint64_t DataOffset = 0;
     uint64_t DataBytes = 0;  // whole sample frames only, and only what the file holds
 
@@ -31,5 +32,6 @@ struct WavLayout {
 // plays: not RIFF/WAVE, a chunk missing, or a sample format it does not convert.
 bool ParseWav(const ReadAtFn& read, uint64_t begin, uint64_t end, WavLayout* layout);
 
-// Converts samples (frames times channels) of the layout's format to 16-bit.
-void ConvertWavSamples(const WavLayout& layout, const uint8_t* in, int16_t* out, uint32_t samples);
+// Converts samples (frames times channels) of the layout's format to float,
+// nominally -1..1 (float files pass through; NaN becomes silence).
+void ConvertWavSamples(const WavLayout& layout, const uint8_t* in, float* out, uint32_t samples);

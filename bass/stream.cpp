@@ -1,5 +1,7 @@
 #include "bass/stream.h"
 
+#include <objbase.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -9,13 +11,28 @@
 
 namespace {
 
-constexpr uint32_t BufferMs = 50;
-constexpr uint32_t ClockLeadMs = 200;        // how far the clock's decoding runs ahead
-constexpr uint32_t DecodeBurstMs = 500;      // audio decoded in one go when the ahead buffer runs low
-// Above what a service turn takes (four device buffers or the clock's lead):
-// the next burst is decoded while this much is still waiting.
-constexpr uint32_t RefillBelowMs = 300;
-constexpr ULONGLONG DeviceStallLimitMs = 1000;  // a device that plays nothing for this long is dropped
+constexpr uint32_t AheadMs = 2000;         // decoded ahead: a decoder may stall this long unheard
+constexpr uint32_t DecodeChunkMs = 200;    // decoded in one go
+constexpr uint32_t HistoryMs = 1000;       // kept behind the next frame out, for a pause to give back
+// Kept queued at the device: what a volume change waits behind, and what
+// rides out a late turn. A run starts with more, while its threads settle.
+constexpr uint32_t LeadMs = 25;
+constexpr uint32_t FirstLeadMs = 50;
+constexpr uint32_t TurnTimeoutMs = 20;     // a turn even when the device does not signal
+constexpr uint32_t ClockTurnMs = 10;
+constexpr uint32_t DrainExtraMs = 20;      // past the queue and the server's latency
+constexpr uint64_t StallLimitMs = 1000;    // a device whose position stands still this long is dropped
+constexpr ULONGLONG DeviceRetryMs = 1000;  // without a device, how often one is looked for
+constexpr ULONGLONG DefaultCheckMs = 500;  // how often the default device is compared with ours
+constexpr auto CloseWait = std::chrono::seconds(5);
+
+std::atomic<uint32_t> gUnderruns{0};
+// Whether the latest look, by any stream, found no device: a new stream then
+// starts on the clock at once and looks for one as it plays.
+std::atomic<bool> gNoDeviceSeen{false};
+std::mutex gDefaultLock;
+std::wstring gDefaultId;     // the watcher's latest answer
+bool gDefaultKnown = false;  // no watcher (no BASS_Init): devices are not compared
 
 LONGLONG Now() {
     LARGE_INTEGER now;
@@ -23,332 +40,468 @@ LONGLONG Now() {
     return now.QuadPart;
 }
 
+uint32_t FramesIn(uint32_t ms, uint32_t rate) { return static_cast<uint32_t>(uint64_t{rate} * ms / 1000); }
+
 // Stands in for a decoder that could not be made after the headers were
 // accepted: the stream plays silence of the length it announced, then ends.
 class SilenceDecoder final : public Decoder {
 public:
-    explicit SilenceDecoder(uint64_t lengthBytes) : LengthBytes(lengthBytes) {}
-    uint32_t Read(uint8_t* buffer, uint32_t bytes) override {
-        uint32_t got = static_cast<uint32_t>(std::min<uint64_t>(bytes, LengthBytes - Pos));
-        std::memset(buffer, 0, got);
+    SilenceDecoder(uint64_t frames, uint32_t channels) : Frames(frames), Channels(channels) {}
+    uint32_t Read(float* samples, uint32_t frames) override {
+        uint32_t got = static_cast<uint32_t>(std::min<uint64_t>(frames, Frames - Pos));
+        std::fill(samples, samples + size_t{got} * Channels, 0.0f);
         Pos += got;
         return got;
     }
-    bool Seek(uint64_t positionBytes) override {
-        if (positionBytes > LengthBytes) return false;
-        Pos = positionBytes;
+    bool Seek(uint64_t frame) override {
+        if (frame > Frames) return false;
+        Pos = frame;
         return true;
     }
 
 private:
-    uint64_t LengthBytes;
+    uint64_t Frames;
+    uint32_t Channels;
     uint64_t Pos = 0;
+};
+
+// COM for the thread's life: Media Foundation and WASAPI are used from it.
+class ComThread {
+public:
+    ComThread() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+    ~ComThread() { CoUninitialize(); }
 };
 
 }  // namespace
 
-Stream::Stream(DecoderInfo info, DecoderOpener openLater, bool useDevice)
-    : Source(std::move(info.Source)), OpenLater(std::move(openLater)), SampleRate(info.SampleRate), Channels(info.Channels),
-      BlockBytes(info.Channels * 2), BytesPerSecond(uint64_t{info.SampleRate} * info.Channels * 2),
-      LengthBytes(info.LengthBytes), WantDevice(useDevice) {
+Stream::Stream(DecoderInfo info, DecoderOpener openLater, OutputBackend* output)
+    : SampleRate(info.SampleRate), Channels(info.Channels), ChannelMask(info.ChannelMask),
+      HighResolution(info.HighResolution), LengthFrames(info.Frames), Source(std::move(info.Source)),
+      OpenLater(std::move(openLater)), Output(output), Ramp(info.SampleRate), Stall(StallLimitMs),
+      DeviceMissing(gNoDeviceSeen.load()) {
     QueryPerformanceFrequency(&ClockFrequency);
 }
 
 Stream::~Stream() { Close(); }
 
+uint32_t Stream::Underruns() { return gUnderruns.load(); }
+
+void Stream::WatchDefaultDevice(OutputBackend& output) {
+    // Asking for the default device can take long enough (100 ms and more
+    // under Wine) to starve a device if an output thread asked: one thread
+    // asks for all, and streams read its answer.
+    std::thread([&output] {
+        ComThread com;
+        for (;;) {
+            std::wstring id = output.DefaultId();
+            {
+                std::lock_guard<std::mutex> lock(gDefaultLock);
+                gDefaultId = id;
+                gDefaultKnown = true;
+            }
+            gNoDeviceSeen = id.empty();
+            Sleep(DefaultCheckMs);
+        }
+    }).detach();
+}
+
+bool Stream::DefaultDevice(std::wstring* id) {
+    std::lock_guard<std::mutex> lock(gDefaultLock);
+    *id = gDefaultId;
+    return gDefaultKnown;
+}
+
 void Stream::Close() {
     std::unique_lock<std::mutex> lock(Lock);
-    CloseDeviceLocked();
-    Source.reset();
+    if (Closed) return;
     Closed = true;
+    Wake.notify_all();
+    if (!DecodeThread.joinable()) {
+        std::unique_ptr<Decoder> source = std::move(Source);
+        lock.unlock();
+        return;
+    }
     // No decoder may outlive the free: a program that frees its stream and
     // exits would otherwise leave a Media Foundation reader to a thread that
     // process exit kills, which brings Wine's GStreamer back end down. Bounded,
     // so that a decoder stuck in a read cannot hang the caller.
-    BurstDone.wait_for(lock, std::chrono::seconds(5), [this] { return !Decoding; });
-}
-
-bool Stream::OpenDeviceLocked() {
-    if (Wave) return true;
-    if (!WantDevice) return false;
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = static_cast<WORD>(Channels);
-    format.nSamplesPerSec = SampleRate;
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = static_cast<WORD>(BlockBytes);
-    format.nAvgBytesPerSec = static_cast<DWORD>(BytesPerSecond);
-    if (waveOutOpen(&Wave, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
-        Wave = nullptr;
-        WantDevice = false;  // this format or device does not work: the clock takes over
-        return false;
+    bool done = ThreadsDone.wait_for(lock, CloseWait, [this] { return DecodeDone && OutputDone; });
+    lock.unlock();
+    for (std::thread* thread : {&DecodeThread, &OutputThread}) {
+        if (done) thread->join();
+        else thread->detach();  // it holds the stream alive until it ends
     }
-    uint32_t bufferBytes = std::max<uint32_t>(BlockBytes, static_cast<uint32_t>(BytesPerSecond * BufferMs / 1000 / BlockBytes * BlockBytes));
-    for (size_t i = 0; i < BufferCount; ++i) {
-        Buffers[i].assign(bufferBytes, 0);
-        Headers[i] = WAVEHDR{};
-        Headers[i].lpData = reinterpret_cast<LPSTR>(Buffers[i].data());
-        Headers[i].dwBufferLength = bufferBytes;
-        waveOutPrepareHeader(Wave, &Headers[i], sizeof(WAVEHDR));
-        Headers[i].dwFlags |= WHDR_DONE;  // free for the first fill
+}
+
+void Stream::StartThreadsLocked() {
+    if (DecodeThread.joinable() || Closed) return;
+    std::shared_ptr<Stream> self = shared_from_this();
+    DecodeThread = std::thread([self] { self->DecodeLoop(); });
+    OutputThread = std::thread([self] { self->OutputLoop(); });
+}
+
+uint64_t Stream::PositionLocked() const {
+    if (PlayState != State::Playing || !RunActive || RestartRun) return HeldPosition;
+    // The clock is read as it stands: its turns may wait behind a look for a device.
+    uint64_t played = Device ? RunPlayed
+                             : TicksToFrames(static_cast<uint64_t>(Now() - ClockStart),
+                                             static_cast<uint64_t>(ClockFrequency.QuadPart), SampleRate);
+    return std::min(RunBase + played, EndLocked());
+}
+
+void Stream::MoveRingLocked(uint64_t frame) {
+    uint64_t frames = Ring.size() / Channels;
+    if (frame >= RingStart && frame <= RingStart + frames && !SeekPending) {
+        ReadAt = static_cast<size_t>(frame - RingStart);
+        return;
     }
-    LastDevicePos = 0;
-    DeviceStuckSinceMs = 0;
-    return true;
-}
-
-void Stream::CloseDeviceLocked() {
-    if (!Wave) return;
-    waveOutReset(Wave);
-    for (WAVEHDR& header : Headers) waveOutUnprepareHeader(Wave, &header, sizeof(WAVEHDR));
-    waveOutClose(Wave);
-    Wave = nullptr;
-}
-
-uint64_t Stream::RunBytesLocked() {
-    if (Wave) {
-        MMTIME time{};
-        time.wType = TIME_BYTES;
-        if (waveOutGetPosition(Wave, &time, sizeof time) != MMSYSERR_NOERROR) return LastDevicePos;
-        // A driver may answer in another unit than asked.
-        switch (time.wType) {
-        case TIME_BYTES: return time.u.cb - time.u.cb % BlockBytes;
-        case TIME_SAMPLES: return uint64_t{time.u.sample} * BlockBytes;
-        case TIME_MS: return uint64_t{time.u.ms} * SampleRate / 1000 * BlockBytes;
-        default: return LastDevicePos;
-        }
-    }
-    LONGLONG ticks = ClockRunTicks + (PlayState == State::Playing ? Now() - ClockResumedAt : 0);
-    if (ClockFrequency.QuadPart <= 0) return 0;
-    double seconds = static_cast<double>(ticks) / static_cast<double>(ClockFrequency.QuadPart);
-    return static_cast<uint64_t>(seconds * SampleRate) * BlockBytes;
-}
-
-uint64_t Stream::PositionLocked() {
-    if (PlayState == State::Stopped) return PlayBase;
-    uint64_t position = PlayBase + RunBytesLocked();
-    uint64_t limit = SourceEnded ? EndPos : LengthBytes;
-    return std::min(position, limit);
-}
-
-void Stream::RebaseLocked(uint64_t positionBytes) {
-    if (Wave) {
-        waveOutReset(Wave);  // returns every buffer and sets the device's count to 0
-        if (PlayState == State::Paused) waveOutPause(Wave);
-    }
-    LastDevicePos = 0;
-    DeviceStuckSinceMs = 0;
-    ClockRunTicks = 0;
-    ClockResumedAt = Now();
-    PlayBase = positionBytes;
-    DecodePos = positionBytes;
-    Ahead.clear();
-    AheadPos = 0;
-    SourceDrained = false;
-    SourceEnded = positionBytes >= LengthBytes;
-    EndPos = positionBytes;
-    // The decoder seeks on the output thread before its next burst (a failed
-    // seek drains it, which ends the stream here).
+    Ring.clear();
+    RingStart = frame;
+    ReadAt = 0;
+    SourceDrained = frame >= LengthFrames;
+    EndFrame = frame;
     ++Generation;
     SeekPending = true;
-    SeekTarget = positionBytes;
+    SeekTarget = frame;
+    Wake.notify_all();
 }
 
-uint32_t Stream::DecodeLocked(uint8_t* buffer, uint32_t bytes) {
-    if (SourceEnded) return 0;
-    // The media's duration is the length; decoders that give more stop there.
-    uint64_t left = LengthBytes - std::min(DecodePos, LengthBytes);
-    bytes = static_cast<uint32_t>(std::min<uint64_t>(bytes, left));
-    bytes -= bytes % BlockBytes;
-    uint32_t got = static_cast<uint32_t>(std::min<size_t>(bytes, Ahead.size() - AheadPos));
-    if (got) std::memcpy(buffer, Ahead.data() + AheadPos, got);
-    AheadPos += got;
-    DecodePos += got;
-    // Nothing decoded yet is an underrun, not the end: the next burst comes.
-    if (got == 0 && (bytes == 0 || SourceDrained)) {
-        SourceEnded = true;
-        EndPos = DecodePos;
-    }
-    return got;
+// ---- Decoding ----
+
+bool Stream::DecodeNeededLocked() const {
+    if (SourceDrained || (!Source && !OpenLater)) return false;
+    return SeekPending || AvailableLocked() < FramesIn(AheadMs, SampleRate);
 }
 
-void Stream::FillAhead() {
-    std::unique_ptr<Decoder> source;
-    DecoderOpener open;
-    uint64_t generation = 0, seekTarget = 0, lengthBytes = 0;
-    bool seek = false;
-    uint32_t burst = 0, blockBytes = 0, sampleRate = 0, channels = 0;
-    {
-        std::lock_guard<std::mutex> lock(Lock);
-        if (Closed || PlayState != State::Playing || SourceDrained || SourceEnded) return;
-        if (Ahead.size() - AheadPos >= BytesPerSecond * RefillBelowMs / 1000) return;
-        source = std::move(Source);
-        open = std::move(OpenLater);
-        if (!source && !open) return;
-        Decoding = true;
-        generation = Generation;
-        seek = SeekPending;
-        seekTarget = SeekTarget;
-        lengthBytes = LengthBytes;
-        blockBytes = BlockBytes;
-        sampleRate = SampleRate;
-        channels = Channels;
-        burst = static_cast<uint32_t>(std::max<uint64_t>(BlockBytes, BytesPerSecond * DecodeBurstMs / 1000 / BlockBytes * BlockBytes));
-    }
-    bool opened = false;
-    if (!source) {
-        DecoderInfo made = open();
-        source = std::move(made.Source);
-        opened = true;
-        if (!source) {
-            source = std::make_unique<SilenceDecoder>(lengthBytes);
-        } else if (made.SampleRate != sampleRate || made.Channels != channels) {
-            // The headers told another format than the decoder gives (an AAC
-            // file whose sample entry holds the core rate): positions follow
-            // the decoder from here.
-            std::unique_lock<std::mutex> lock(Lock);
-            if (EndBurstLocked(lock, source)) return;
-            AdoptFormatLocked(made.SampleRate, made.Channels);
-            return;
-        }
-    }
-    // A fresh decoder stands at the start already (and may hold what it read to check the file).
-    bool ok = !seek || (opened && seekTarget == 0) || source->Seek(seekTarget);
-    Filled.resize(burst);
-    uint32_t got = ok ? source->Read(Filled.data(), burst) : 0;
-    got = std::min(got, burst);
-    got -= got % blockBytes;
-
+void Stream::DecodeLoop() {
+    ComThread com;
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+    std::vector<float> chunk;
     std::unique_lock<std::mutex> lock(Lock);
-    if (EndBurstLocked(lock, source)) return;
-    if (generation != Generation) return;  // decoded for a position no longer wanted
-    if (seek) SeekPending = false;
-    Ahead.erase(Ahead.begin(), Ahead.begin() + static_cast<std::ptrdiff_t>(AheadPos));
-    AheadPos = 0;
-    Ahead.insert(Ahead.end(), Filled.begin(), Filled.begin() + got);
-    if (got == 0) SourceDrained = true;
-}
+    for (;;) {
+        Wake.wait(lock, [this] { return Closed || DecodeNeededLocked(); });
+        if (Closed) break;
+        std::unique_ptr<Decoder> source = std::move(Source);
+        DecoderOpener open = std::move(OpenLater);
+        uint64_t generation = Generation, seekTarget = SeekTarget, lengthFrames = LengthFrames;
+        bool seek = SeekPending;
+        uint32_t channels = Channels, sampleRate = SampleRate;
+        lock.unlock();
 
-bool Stream::EndBurstLocked(std::unique_lock<std::mutex>& lock, std::unique_ptr<Decoder>& source) {
-    Decoding = false;
-    if (!Closed) {
+        bool opened = false;
+        if (!source) {
+            DecoderInfo made = open();
+            source = std::move(made.Source);
+            opened = true;
+            if (!source) {
+                source = std::make_unique<SilenceDecoder>(lengthFrames, channels);
+            } else if (made.SampleRate != sampleRate || made.Channels != channels) {
+                // The headers told another format than the decoder gives (an AAC
+                // file whose sample entry holds the core rate): positions follow
+                // the decoder from here.
+                lock.lock();
+                Source = std::move(source);
+                if (!Closed) AdoptFormatLocked(made.SampleRate, made.Channels);
+                continue;
+            }
+        }
+        // A fresh decoder stands at the start already.
+        bool ok = !seek || (opened && seekTarget == 0) || source->Seek(seekTarget);
+        uint32_t want = std::max<uint32_t>(1, FramesIn(DecodeChunkMs, sampleRate));
+        chunk.resize(size_t{want} * channels);
+        uint32_t got = ok ? std::min(source->Read(chunk.data(), want), want) : 0;
+
+        lock.lock();
         Source = std::move(source);
-        return false;
+        if (Closed) break;
+        if (generation != Generation) continue;  // decoded for a position no longer wanted
+        if (seek) SeekPending = false;
+        uint64_t end = RingStart + Ring.size() / Channels;
+        // The media's duration is the length; decoders that give more stop there.
+        got = static_cast<uint32_t>(std::min<uint64_t>(got, LengthFrames - std::min(end, LengthFrames)));
+        if (got == 0) {
+            SourceDrained = true;
+            EndFrame = end;
+            continue;
+        }
+        // Frames long heard go, so that the ring stays a few seconds long.
+        size_t history = FramesIn(HistoryMs, SampleRate);
+        if (ReadAt > 2 * history) {
+            size_t drop = ReadAt - history;
+            Ring.erase(Ring.begin(), Ring.begin() + static_cast<std::ptrdiff_t>(drop * Channels));
+            RingStart += drop;
+            ReadAt -= drop;
+        }
+        Ring.insert(Ring.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(size_t{got} * Channels));
     }
-    // Closed meanwhile: the decoder is destroyed here, without the lock (it
-    // may wait on its own threads), before the waiting Close returns.
+    // The decoder goes on this thread, before a waiting Close returns.
+    std::unique_ptr<Decoder> source = std::move(Source);
     lock.unlock();
     source.reset();
     lock.lock();
-    BurstDone.notify_all();
-    return true;
+    DecodeDone = true;
+    ThreadsDone.notify_all();
 }
 
 void Stream::AdoptFormatLocked(uint32_t sampleRate, uint32_t channels) {
-    uint32_t blockBytes = channels * 2;
-    auto convert = [&](uint64_t bytes) { return bytes / BlockBytes * sampleRate / SampleRate * blockBytes; };
-    uint64_t position = convert(PositionLocked());
-    bool hadDevice = Wave != nullptr;
-    CloseDeviceLocked();
-    LengthBytes = convert(LengthBytes);
+    auto convert = [&](uint64_t frames) { return frames * sampleRate / SampleRate; };
+    HeldPosition = convert(PositionLocked());
+    LengthFrames = convert(LengthFrames);
     SampleRate = sampleRate;
     Channels = channels;
-    BlockBytes = blockBytes;
-    BytesPerSecond = uint64_t{sampleRate} * blockBytes;
-    if (hadDevice) OpenDeviceLocked();
-    RebaseLocked(position);
+    ChannelMask = 0;
+    Ring.clear();
+    RingStart = 0;
+    ReadAt = 0;
+    MoveRingLocked(HeldPosition);
+    if (HeldPosition == 0) SeekPending = false;  // the new decoder stands there
+    RestartRun = RunActive;  // the device must be opened for the new format
+}
+
+// ---- Output ----
+
+void Stream::OutputLoop() {
+    ComThread com;
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    std::unique_lock<std::mutex> lock(Lock);
+    while (!Closed) {
+        bool wanted = PlayState == State::Playing;
+        if (RunActive && (!wanted || RestartRun)) {
+            EndRunLocked(lock, true);
+            continue;
+        }
+        if (!RunActive) {
+            if (!wanted) {
+                Wake.wait(lock);
+                continue;
+            }
+            StartRunLocked(lock);
+            continue;
+        }
+        if (Device) {
+            ServiceDeviceLocked(lock);
+            if (!Device || !RunActive) continue;
+            HANDLE ready = Device->ReadyEvent();
+            lock.unlock();
+            WaitForSingleObject(ready, TurnTimeoutMs);
+            lock.lock();
+        } else {
+            ServiceClockLocked(lock);
+            Wake.wait_for(lock, std::chrono::milliseconds(ClockTurnMs));
+        }
+    }
+    if (RunActive) EndRunLocked(lock, true);  // a free fades out as a pause does
+    std::unique_ptr<OutputDevice> device = std::move(Device);
+    lock.unlock();
+    device.reset();
+    lock.lock();
+    OutputDone = true;
+    ThreadsDone.notify_all();
+}
+
+void Stream::TryDeviceLocked(std::unique_lock<std::mutex>& lock) {
+    if (Device || !Output) return;
+    // After a loss or a failed open the clock runs a while before the next try.
+    ULONGLONG now = GetTickCount64();
+    if (now < NextDeviceTryMs) return;
+    NextDeviceTryMs = now + DeviceRetryMs;
+    SourceFormat format{SampleRate, Channels, ChannelMask, HighResolution};
+    // A device that never moved is not taken again while it stays the default.
+    std::wstring current;
+    if (!StalledDevice.empty() && (!DefaultDevice(&current) || current == StalledDevice)) return;
+    lock.unlock();
+    std::unique_ptr<OutputDevice> device = Output->OpenDefault(format);
+    lock.lock();
+    DeviceMissing = !device;
+    if (!device || Closed) return;
+    StalledDevice.clear();
+    Device = std::move(device);
+}
+
+void Stream::StartRunLocked(std::unique_lock<std::mutex>& lock) {
+    RestartRun = false;
+    // Where there was no device a moment ago the clock starts at once and
+    // looks for one as it runs; otherwise the run waits for the device.
+    if (!DeviceMissing) TryDeviceLocked(lock);
+    if (Closed || PlayState != State::Playing || RestartRun) return;  // things moved while the device opened
+    MoveRingLocked(HeldPosition);
+    RunBase = HeldPosition;
+    RunPlayed = 0;
+    RunTaken = 0;
+    Starving = false;
+    Ramp = VolumeRamp(SampleRate);
+    Ramp.SetTarget(Volume);
+    Ramp.StartFromSilence();
+    DeviceStarted = false;  // started by the first write, with audio queued
+    if (Device && !Device->Reset()) DropDeviceLocked();
+    Stall.Restart(GetTickCount64(), 0);
+    ClockStart = Now();
+    RunActive = true;
+}
+
+void Stream::EndRunLocked(std::unique_lock<std::mutex>& lock, bool fade) {
+    if (Device && DeviceStarted && fade) {
+        // A short fade from where the audio is, then silence until all that
+        // was queued has been heard: a stopped device cuts what it holds.
+        uint32_t queued = 0;
+        bool ok = WriteLocked(Ramp.RampFrames(), Feed::FadeOut) && Device->Queued(&queued);
+        uint64_t drainFrames = uint64_t{queued} + (ok ? Device->LatencyFrames() : 0);
+        ULONGLONG until = GetTickCount64() + drainFrames * 1000 / SampleRate + DrainExtraMs;
+        uint32_t lead = FramesIn(LeadMs, SampleRate);
+        while (ok && GetTickCount64() < until) {
+            if (queued < lead) ok = WriteLocked(lead - queued, Feed::Silence);
+            HANDLE ready = Device->ReadyEvent();
+            lock.unlock();
+            WaitForSingleObject(ready, TurnTimeoutMs);
+            lock.lock();
+            ok = ok && Device && Device->Queued(&queued);
+        }
+        if (!ok) DropDeviceLocked();
+    }
+    if (Device && !(Device->Stop() && Device->Reset())) DropDeviceLocked();
+    DeviceStarted = false;
+    RunActive = false;
+}
+
+void Stream::DropDeviceLocked() {
+    Device.reset();
+    DeviceStarted = false;
+    NextDeviceTryMs = GetTickCount64() + DeviceRetryMs / 2;
+}
+
+void Stream::LoseDeviceLocked() {
+    // The run goes on from what was heard, on another device or the clock.
+    HeldPosition = PositionLocked();
+    DropDeviceLocked();
+    RestartRun = true;
+}
+
+bool Stream::WriteLocked(uint32_t frames, Feed feed) {
+    if (frames == 0) return true;
+    const DeviceFormat& format = Device->Format();
+    size_t take = feed == Feed::Silence ? 0 : std::min<size_t>(frames, AvailableLocked());
+    if (feed == Feed::Audio) frames = static_cast<uint32_t>(take);
+    if (frames == 0) return true;
+    Work.assign(size_t{frames} * Channels, 0.0f);
+    std::copy_n(Ring.begin() + static_cast<std::ptrdiff_t>(ReadAt * Channels), take * Channels, Work.begin());
+    ReadAt += take;
+    RunTaken += take;
+    if (DecodeNeededLocked()) Wake.notify_all();  // the decode thread tops the ring up
+    const std::vector<float>* out = &Work;
+    if (format.Channels != Channels) {
+        Mixed.resize(size_t{frames} * format.Channels);
+        RemapChannels(Work.data(), frames, Channels, Mixed.data(), format.Channels);
+        out = &Mixed;
+    }
+    float* samples = const_cast<float*>(out->data());
+    if (feed == Feed::FadeOut) Ramp.FadeOut(samples, frames, format.Channels);
+    else Ramp.Apply(samples, frames, format.Channels);
+    if (format.Float) return Device->Write(samples, frames);
+    Pcm.resize(out->size());
+    Dither.Convert(samples, Pcm.data(), Pcm.size());
+    return Device->Write(Pcm.data(), frames);
+}
+
+void Stream::NoteStarvingLocked(bool starving) {
+    if (starving && !Starving) gUnderruns.fetch_add(1);
+    Starving = starving;
+}
+
+void Stream::ServiceDeviceLocked(std::unique_lock<std::mutex>& lock) {
+    ULONGLONG nowMs = GetTickCount64();
+    std::wstring current;
+    if (DefaultDevice(&current)) {
+        // Headphones plugged in, or the user chose another output: follow it.
+        if (!current.empty() && current != Device->Id()) {
+            HeldPosition = PositionLocked();
+            RestartRun = true;
+            EndRunLocked(lock, true);
+            Device.reset();
+            return;
+        }
+    }
+    uint32_t queued = 0, capacity = 0;
+    uint64_t played = 0;
+    if (!Device->Queued(&queued) || !Device->Capacity(&capacity) || !Device->Played(&played)) {
+        LoseDeviceLocked();
+        return;
+    }
+    RunPlayed = std::min(played, RunTaken);
+    if (DeviceStarted && Stall.Stalled(nowMs, played, queued > 0)) {
+        StalledDevice = Device->Id();
+        LoseDeviceLocked();
+        return;
+    }
+    if (SourceDrained && AvailableLocked() == 0) {
+        if (queued == 0 || RunPlayed >= RunTaken) FinishLocked();
+        return;
+    }
+    uint32_t lead = std::min(FramesIn(DeviceStarted ? LeadMs : FirstLeadMs, SampleRate), capacity);
+    if (queued >= lead) return;
+    uint32_t want = lead - queued;
+    // Short of audio before the end (and after the first): heard as a gap.
+    NoteStarvingLocked(RunTaken > 0 && !SourceDrained && AvailableLocked() < want);
+    if (!WriteLocked(want, Feed::Audio)) {
+        LoseDeviceLocked();
+        return;
+    }
+    if (!DeviceStarted && RunTaken > 0) {
+        // Started with audio queued, so that its clock counts only audio.
+        if (!Device->Start()) {
+            LoseDeviceLocked();
+            return;
+        }
+        DeviceStarted = true;
+        Stall.Restart(nowMs, played);
+    }
+}
+
+void Stream::ServiceClockLocked(std::unique_lock<std::mutex>& lock) {
+    RunPlayed = TicksToFrames(static_cast<uint64_t>(Now() - ClockStart), static_cast<uint64_t>(ClockFrequency.QuadPart), SampleRate);
+    // The ring is used up in step with the clock: the decoder's end is the end.
+    size_t take = static_cast<size_t>(std::min<uint64_t>(RunPlayed - std::min(RunPlayed, RunTaken), AvailableLocked()));
+    ReadAt += take;
+    RunTaken += take;
+    if (DecodeNeededLocked()) Wake.notify_all();
+    if (SourceDrained && RunBase + RunPlayed >= EndLocked()) {
+        FinishLocked();
+        return;
+    }
+    // A device may have appeared: the clock runs on while one is looked for,
+    // and a run on it starts from where the clock got to. The watcher's news
+    // of a new default is acted on at once.
+    std::wstring current;
+    if (DefaultDevice(&current) && current != ClockSawDefault) {
+        ClockSawDefault = current;
+        if (!current.empty()) NextDeviceTryMs = 0;
+    }
+    TryDeviceLocked(lock);
+    if (Device && RunActive && !RestartRun && PlayState == State::Playing) {
+        RunPlayed = TicksToFrames(static_cast<uint64_t>(Now() - ClockStart), static_cast<uint64_t>(ClockFrequency.QuadPart), SampleRate);
+        HeldPosition = PositionLocked();
+        RestartRun = true;
+    }
 }
 
 void Stream::FinishLocked() {
-    uint64_t end = SourceEnded ? EndPos : LengthBytes;
-    PlayState = State::Playing;  // so that RebaseLocked does not re-pause the device
-    RebaseLocked(end);
+    HeldPosition = EndLocked();
     PlayState = State::Stopped;
     Ended = true;
 }
 
-void Stream::ServiceDeviceLocked() {
-    bool anyQueued = false;
-    for (size_t i = 0; i < BufferCount; ++i) {
-        WAVEHDR& header = Headers[i];
-        if (!(header.dwFlags & WHDR_DONE)) {
-            anyQueued = true;
-            continue;
-        }
-        uint32_t got = DecodeLocked(Buffers[i].data(), static_cast<uint32_t>(Buffers[i].size()));
-        if (got == 0) continue;
-        ApplyVolume(reinterpret_cast<int16_t*>(Buffers[i].data()), got / 2, Volume);
-        header.dwBufferLength = got;
-        header.dwFlags &= ~WHDR_DONE;
-        if (waveOutWrite(Wave, &header, sizeof(WAVEHDR)) == MMSYSERR_NOERROR) {
-            anyQueued = true;
-        } else {
-            header.dwFlags |= WHDR_DONE;
-        }
-    }
-    if (!anyQueued && SourceEnded) {
-        FinishLocked();
-        return;
-    }
-    // A driver that accepts buffers but never plays them would freeze the
-    // position; hand the stream to the clock instead.
-    uint64_t devicePos = RunBytesLocked();
-    ULONGLONG nowMs = GetTickCount64();
-    if (devicePos != LastDevicePos || !anyQueued) {
-        LastDevicePos = devicePos;
-        DeviceStuckSinceMs = nowMs;
-    } else if (DeviceStuckSinceMs == 0) {
-        DeviceStuckSinceMs = nowMs;
-    } else if (nowMs - DeviceStuckSinceMs > DeviceStallLimitMs) {
-        uint64_t position = PositionLocked();
-        CloseDeviceLocked();
-        WantDevice = false;
-        RebaseLocked(position);
-    }
-}
-
-void Stream::ServiceClockLocked() {
-    uint64_t position = PositionLocked();
-    uint64_t target = position + BytesPerSecond * ClockLeadMs / 1000;
-    // Decoding in step with the clock finds the real end of the media.
-    while (DecodePos < target && !SourceEnded) {
-        uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(target - DecodePos, BytesPerSecond / 10));
-        want = std::max(want - want % BlockBytes, BlockBytes);
-        Scratch.resize(want);
-        if (DecodeLocked(Scratch.data(), want) == 0) break;  // the rest after the next burst
-    }
-    if (SourceEnded && position >= EndPos) FinishLocked();
-}
-
-bool Stream::Service() {
-    FillAhead();
-    std::lock_guard<std::mutex> lock(Lock);
-    if (Closed || PlayState != State::Playing) return false;
-    if (Wave) {
-        ServiceDeviceLocked();
-    } else {
-        ServiceClockLocked();
-    }
-    return PlayState == State::Playing;
-}
+// ---- The interface ----
 
 int Stream::Play(bool restart) {
     std::lock_guard<std::mutex> lock(Lock);
     if (Closed) return BASS_ERROR_HANDLE;
     if (restart || Ended) {
-        RebaseLocked(0);
+        HeldPosition = 0;
+        RestartRun = RunActive;
         Ended = false;
     }
-    if (PlayState == State::Playing) return 0;
-    if (PlayState == State::Stopped && OpenDeviceLocked()) {
-        RebaseLocked(PlayBase);
-    }
-    if (Wave) {
-        waveOutRestart(Wave);
-    } else {
-        ClockResumedAt = Now();
-    }
-    PlayState = State::Playing;
+    if (PlayState != State::Playing) PlayState = State::Playing;
+    StartThreadsLocked();
+    Wake.notify_all();
     return 0;
 }
 
@@ -357,12 +510,9 @@ int Stream::Pause() {
     if (Closed) return BASS_ERROR_HANDLE;
     if (PlayState == State::Paused) return BASS_ERROR_ALREADY;
     if (PlayState != State::Playing) return BASS_ERROR_NOPLAY;
-    if (Wave) {
-        waveOutPause(Wave);
-    } else {
-        ClockRunTicks += Now() - ClockResumedAt;
-    }
+    HeldPosition = PositionLocked();
     PlayState = State::Paused;
+    Wake.notify_all();
     return 0;
 }
 
@@ -370,18 +520,23 @@ int Stream::Stop() {
     std::lock_guard<std::mutex> lock(Lock);
     if (Closed) return BASS_ERROR_HANDLE;
     if (PlayState == State::Stopped) return 0;
-    uint64_t position = PositionLocked();
+    HeldPosition = PositionLocked();
     PlayState = State::Stopped;
-    RebaseLocked(position);
+    Wake.notify_all();
     return 0;
 }
 
 int Stream::SetPosition(uint64_t positionBytes) {
     std::lock_guard<std::mutex> lock(Lock);
     if (Closed) return BASS_ERROR_HANDLE;
-    if (positionBytes > LengthBytes) return BASS_ERROR_POSITION;
-    RebaseLocked(positionBytes - positionBytes % BlockBytes);
+    uint64_t frame = positionBytes / FrameBytes();
+    if (frame > LengthFrames) return BASS_ERROR_POSITION;
+    HeldPosition = frame;
+    RestartRun = RunActive;
     Ended = false;
+    // The decoder moves now, while a playing run fades out.
+    if (!RunActive) MoveRingLocked(frame);
+    Wake.notify_all();
     return 0;
 }
 
@@ -390,6 +545,7 @@ int Stream::SetVolume(float volume) {
     if (Closed) return BASS_ERROR_HANDLE;
     if (!(volume >= 0.0f) || std::isinf(volume)) return BASS_ERROR_ILLPARAM;  // also NaN
     Volume = volume;
+    Ramp.SetTarget(volume);
     return 0;
 }
 
@@ -412,21 +568,21 @@ int Stream::Active(DWORD* state) {
 int Stream::Position(uint64_t* positionBytes) {
     std::lock_guard<std::mutex> lock(Lock);
     if (Closed) return BASS_ERROR_HANDLE;
-    *positionBytes = PositionLocked();
+    *positionBytes = PositionLocked() * FrameBytes();
     return 0;
 }
 
 int Stream::Length(uint64_t* lengthBytes) {
     std::lock_guard<std::mutex> lock(Lock);
     if (Closed) return BASS_ERROR_HANDLE;
-    *lengthBytes = LengthBytes;
+    *lengthBytes = LengthFrames * FrameBytes();
     return 0;
 }
 
 int Stream::BytesToSeconds(uint64_t bytes, double* seconds) {
     std::lock_guard<std::mutex> lock(Lock);
     if (Closed) return BASS_ERROR_HANDLE;
-    *seconds = static_cast<double>(bytes) / static_cast<double>(BytesPerSecond);
+    *seconds = static_cast<double>(bytes / FrameBytes()) / SampleRate;
     return 0;
 }
 
@@ -434,6 +590,6 @@ int Stream::SecondsToBytes(double seconds, uint64_t* bytes) {
     std::lock_guard<std::mutex> lock(Lock);
     if (Closed) return BASS_ERROR_HANDLE;
     if (!(seconds >= 0.0) || seconds > 1e12) return BASS_ERROR_ILLPARAM;
-    *bytes = static_cast<uint64_t>(seconds * SampleRate) * BlockBytes;
+    *bytes = static_cast<uint64_t>(seconds * SampleRate) * FrameBytes();
     return 0;
 }

@@ -1,42 +1,53 @@
 #pragma once
-// One playing channel: a decoder, its output (a waveOut device at the file's
-// own format, or a silent real-time clock when there is no device) and the
-// play state. Every method locks the stream, so any thread may call them;
-// Service runs on the library's output thread.
+// One playing channel: a decoder on a thread of its own that keeps a second
+// or more decoded ahead, and an output thread that hands the audio to the
+// default device (or to a silent real-time clock when there is none).
 //
-// The lock is never held while the decoder runs: the output thread takes the
-// decoder out of the stream, decodes a burst into a buffer of its own and
-// puts both back under the lock. A seek meanwhile bumps Generation, so that a
-// burst decoded for the old position is dropped. Only the output thread uses
-// the decoder; a stream closed meanwhile waits for that thread to destroy it.
+// Volume is applied as samples leave for the device, a few milliseconds
+// before they are heard, so that the player's fades are heard as it computes
+// them. Every run of output starts from silence and ends with a short fade
+// and a drain, so that play, pause, seek and stop do not click. The output
+// follows the system's default device, and falls back to the clock while
+// there is none.
+//
+// Every public method locks the stream and may be called from any thread.
+// The decoder is used only by the decode thread, the device only by the
+// output thread; neither runs under the lock for long.
 
 #include <windows.h>
-#include <mmsystem.h>
 
-#include <array>
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "bass/decoder.h"
+#include "bass/logic/output_rules.h"
+#include "bass/logic/sample_convert.h"
+#include "bass/output_device.h"
 
-class Stream {
+class Stream : public std::enable_shared_from_this<Stream> {
 public:
-    // With an opener and no decoder in info, the decoder is made on the
-    // output thread when the stream first plays; info's figures come from the
-    // headers. A decoder that cannot be made then plays silence of that length.
-    Stream(DecoderInfo info, DecoderOpener openLater, bool useDevice);
+    // With an opener and no decoder in info, the decoder is made on the decode
+    // thread when the stream first plays; info's figures come from the
+    // headers. A decoder that cannot be made then plays silence of that
+    // length. output nullptr: the silent clock only.
+    Stream(DecoderInfo info, DecoderOpener openLater, OutputBackend* output);
     ~Stream();
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;
 
-    // Releases the device and the decoder before it returns (a decoder in the
-    // middle of a burst is destroyed by the output thread when the burst
-    // ends); later calls fail with BASS_ERROR_HANDLE (the output thread may
-    // still hold the object briefly).
+    // Releases the device and the decoder before it returns (bounded: a
+    // decoder stuck in a read is left to its thread); later calls fail with
+    // BASS_ERROR_HANDLE.
     void Close();
 
-    // Each returns 0 or a BASS error code.
+    // Each returns 0 or a BASS error code. Positions are bytes of 16-bit PCM
+    // at the stream's rate and channels, as the interface counts them.
     int Play(bool restart);
     int Pause();
     int Stop();
@@ -49,71 +60,102 @@ public:
     int BytesToSeconds(uint64_t bytes, double* seconds);
     int SecondsToBytes(double seconds, uint64_t* bytes);
 
-    // Output thread: keeps the device fed (or the clock's decoding in step)
-    // and notices the end. False when the stream needs no service until it
-    // is played again.
-    bool Service();
+    // Times, over the whole library, that a playing stream had no decoded
+    // audio for its device (or its device ran dry).
+    static uint32_t Underruns();
+    // Keeps asking for the default output device in the background (from
+    // BASS_Init on): streams follow it, and where there is none the first
+    // stream starts on the clock at once.
+    static void WatchDefaultDevice(OutputBackend& output);
 
 private:
     enum class State { Stopped, Playing, Paused };
-    static constexpr size_t BufferCount = 4;
+    enum class Feed { Audio, FadeOut, Silence };  // what WriteLocked sends
 
-    uint64_t PositionLocked();
-    uint64_t RunBytesLocked();
-    void RebaseLocked(uint64_t positionBytes);  // stop output, decoder to position
-    bool OpenDeviceLocked();
-    void CloseDeviceLocked();
-    void ServiceDeviceLocked();
-    void ServiceClockLocked();
-    uint32_t DecodeLocked(uint8_t* buffer, uint32_t bytes);
-    void FillAhead();  // output thread, without the lock
-    // Output thread, at the end of a burst: hands the decoder back, or destroys
-    // it when the stream was closed meanwhile (true: the stream is done).
-    bool EndBurstLocked(std::unique_lock<std::mutex>& lock, std::unique_ptr<Decoder>& source);
+    uint64_t FrameBytes() const { return uint64_t{Channels} * 2; }
+    uint64_t PositionLocked() const;
+    uint64_t EndLocked() const { return SourceDrained ? std::min(EndFrame, LengthFrames) : LengthFrames; }
+    size_t AvailableLocked() const { return Ring.size() / Channels - ReadAt; }
+    void StartThreadsLocked();
+    void MoveRingLocked(uint64_t frame);  // the next frame out is frame
     void AdoptFormatLocked(uint32_t sampleRate, uint32_t channels);
-    void FinishLocked();
 
-    std::mutex Lock;
-    std::unique_ptr<Decoder> Source;  // empty while the output thread decodes with it
-    DecoderOpener OpenLater;
+    // Decode thread.
+    void DecodeLoop();
+    bool DecodeNeededLocked() const;
+
+    // Output thread and its turns (all with the lock held unless noted).
+    void OutputLoop();
+    void StartRunLocked(std::unique_lock<std::mutex>& lock);
+    void EndRunLocked(std::unique_lock<std::mutex>& lock, bool fade);
+    void ServiceDeviceLocked(std::unique_lock<std::mutex>& lock);
+    void ServiceClockLocked(std::unique_lock<std::mutex>& lock);
+    // Sends frames to the device in its format, through the volume ramp:
+    // audio from the ring (only what it has), a fade to silence (padded with
+    // silence), or silence. False when the device failed.
+    bool WriteLocked(uint32_t frames, Feed feed);
+    void DropDeviceLocked();
+    void LoseDeviceLocked();
+    void FinishLocked();
+    void TryDeviceLocked(std::unique_lock<std::mutex>& lock);
+    void NoteStarvingLocked(bool starving);
+    static bool DefaultDevice(std::wstring* id);  // false before the watcher's first answer
+
+    mutable std::mutex Lock;
+    std::condition_variable Wake;
     bool Closed = false;
+
+    // Format; the decoder may correct the headers' figures when it is made.
     uint32_t SampleRate;
     uint32_t Channels;
-    uint32_t BlockBytes;
-    uint64_t BytesPerSecond;
-    uint64_t LengthBytes;
+    uint32_t ChannelMask;
+    bool HighResolution;
+    uint64_t LengthFrames;
     float Volume = 1.0f;
 
-    State PlayState = State::Stopped;
-    bool Ended = false;        // stopped by reaching the end
-    uint64_t PlayBase = 0;     // position where the current output run started
-    uint64_t DecodePos = 0;    // next byte the decoder gives
-    bool SourceEnded = false;  // the decoder gave all it has (EndPos)
-    uint64_t EndPos = 0;
-
-    // Decoded ahead of DecodePos, filled in bursts: a decoder woken for every
-    // few milliseconds of audio costs far more than one that runs now and then.
-    std::vector<uint8_t> Ahead;
-    size_t AheadPos = 0;
-    bool SourceDrained = false;  // the decoder returned nothing more
-    uint64_t Generation = 0;     // bumped by every move of the position
-    bool SeekPending = false;    // the decoder must move to SeekTarget before it reads
+    // Decoded audio: Ring holds frames from RingStart on; ReadAt is the next
+    // frame out (the ones before it stay a while, so that a pause can give
+    // back what was queued but not heard).
+    std::vector<float> Ring;
+    uint64_t RingStart = 0;
+    size_t ReadAt = 0;
+    bool SourceDrained = false;  // the decoder gave all it has; EndFrame is the end
+    uint64_t EndFrame = 0;
+    uint64_t Generation = 0;  // bumped by every move of the ring
+    bool SeekPending = false;
     uint64_t SeekTarget = 0;
-    std::vector<uint8_t> Filled;  // the output thread's own burst buffer
-    bool Decoding = false;        // the output thread holds the decoder for a burst
-    std::condition_variable BurstDone;
+    std::unique_ptr<Decoder> Source;  // empty while the decode thread works with it
+    DecoderOpener OpenLater;
 
-    // Device output.
-    bool WantDevice;
-    HWAVEOUT Wave = nullptr;
-    std::array<WAVEHDR, BufferCount> Headers{};
-    std::array<std::vector<uint8_t>, BufferCount> Buffers;
-    uint64_t LastDevicePos = 0;
-    ULONGLONG DeviceStuckSinceMs = 0;
+    // Play state as the interface sees it.
+    State PlayState = State::Stopped;
+    bool Ended = false;
+    uint64_t HeldPosition = 0;  // the position whenever no run is going (or one must restart)
+    bool RestartRun = false;    // a seek or a new format: the run ends and starts at HeldPosition
 
-    // Clock output (no device): time played in this run.
+    // The output thread's run: a stretch of continuous output on one device
+    // or on the clock.
+    OutputBackend* Output;
+    std::unique_ptr<OutputDevice> Device;
+    bool RunActive = false;
+    bool DeviceStarted = false;  // started once audio was queued
+    uint64_t RunBase = 0;    // the frame the run started at
+    uint64_t RunPlayed = 0;  // frames heard in this run
+    uint64_t RunTaken = 0;   // frames taken from the ring in this run
+    LONGLONG ClockStart = 0;  // the clock's run started at this counter
     LARGE_INTEGER ClockFrequency{};
-    LONGLONG ClockRunTicks = 0;     // accumulated while playing
-    LONGLONG ClockResumedAt = 0;    // counter when the run last resumed
-    std::vector<uint8_t> Scratch;
+    VolumeRamp Ramp;
+    StallWatch Stall;
+    Dither16 Dither;
+    bool Starving = false;
+    std::wstring StalledDevice;  // not opened again until the default changes
+    bool DeviceMissing = false;  // the last look found none
+    std::wstring ClockSawDefault;  // the default device the clock last heard of
+    ULONGLONG NextDeviceTryMs = 0;
+    std::vector<float> Work, Mixed;
+    std::vector<int16_t> Pcm;
+
+    std::thread DecodeThread, OutputThread;
+    bool DecodeDone = false, OutputDone = false;
+    std::condition_variable ThreadsDone;
 };

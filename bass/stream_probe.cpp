@@ -383,7 +383,6 @@ constexpr uint32_t MpegFramesChecked = 3;       // consecutive matching frames b
 constexpr uint32_t Id3v1Bytes = 128;
 constexpr uint32_t XingFramesFlag = 0x1;
 constexpr uint32_t VbriOffset = MpegHeaderBytes + 32;
-constexpr uint64_t MaxCbrAudioBytes = uint64_t{1} << 40;
 
 struct MpegFrame {
     int Version = 0;  // 1 (MPEG-1), 2 (MPEG-2) or 3 (MPEG-2.5)
@@ -426,6 +425,105 @@ bool ParseMpegFrame(std::span<const uint8_t> h, MpegFrame* f) {
     return true;
 }
 
+// ---- Tags after the audio: ID3v1, APEv2 and Lyrics3 in any order ----
+
+constexpr uint32_t ApeFooterBytes = 32;
+constexpr uint32_t ApeSizeOffset = 12;       // in the footer: tag bytes without a header
+constexpr uint32_t ApeFlagsOffset = 20;
+constexpr uint32_t ApeHasHeaderFlag = 0x80000000u;
+constexpr uint32_t Lyrics3v2TrailerBytes = 6 + 9;  // six size digits, "LYRICS200"
+constexpr uint32_t Lyrics3v1MaxBytes = 5100 + 11 + 9;
+constexpr uint32_t MaxTailTags = 8;  // a loop guard: each pass removes one tag
+
+uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+
+// Where the audio ends: before the tags at the end of the file.
+uint64_t AudioEnd(const ReadAtFn& read, uint64_t audioStart, uint64_t end) {
+    for (uint32_t pass = 0; pass < MaxTailTags && end > audioStart; ++pass) {
+        uint64_t room = end - audioStart;
+        if (room >= Id3v1Bytes) {
+            std::vector<uint8_t> tag = ReadBlock(read, end - Id3v1Bytes, end, 3);
+            if (tag.size() == 3 && std::memcmp(tag.data(), "TAG", 3) == 0) {
+                end -= Id3v1Bytes;
+                continue;
+            }
+        }
+        if (room >= ApeFooterBytes) {
+            std::vector<uint8_t> f = ReadBlock(read, end - ApeFooterBytes, end, ApeFooterBytes);
+            if (f.size() == ApeFooterBytes && std::memcmp(f.data(), "APETAGEX", 8) == 0) {
+                uint64_t bytes = Le32(f.data() + ApeSizeOffset);
+                if (Le32(f.data() + ApeFlagsOffset) & ApeHasHeaderFlag) bytes += ApeFooterBytes;
+                if (bytes < ApeFooterBytes || bytes > room) return audioStart;  // a claim beyond the file
+                end -= bytes;
+                continue;
+            }
+        }
+        if (room >= Lyrics3v2TrailerBytes) {
+            std::vector<uint8_t> t = ReadBlock(read, end - Lyrics3v2TrailerBytes, end, Lyrics3v2TrailerBytes);
+            if (t.size() == Lyrics3v2TrailerBytes && std::memcmp(t.data() + 6, "LYRICS200", 9) == 0) {
+                uint64_t bytes = 0;
+                for (int i = 0; i < 6; ++i) {
+                    if (t[i] < '0' || t[i] > '9') return audioStart;
+                    bytes = bytes * 10 + (t[i] - '0');
+                }
+                bytes += Lyrics3v2TrailerBytes;
+                if (bytes > room) return audioStart;
+                end -= bytes;
+                continue;
+            }
+            if (std::memcmp(t.data() + 6, "LYRICSEND", 9) == 0) {
+                // Version 1 has no size: find its start within the most it may hold.
+                uint32_t span = static_cast<uint32_t>(std::min<uint64_t>(room, Lyrics3v1MaxBytes));
+                std::vector<uint8_t> b = ReadBlock(read, end - span, end, span);
+                static constexpr char Begin[] = "LYRICSBEGIN";
+                auto it = std::search(b.begin(), b.end(), Begin, Begin + 11);
+                if (it == b.end()) return end;
+                end -= b.size() - static_cast<size_t>(it - b.begin());
+                continue;
+            }
+        }
+        break;
+    }
+    return end;
+}
+
+// ---- Counting MPEG frames ----
+
+constexpr uint32_t CountBlockBytes = 64 * 1024;
+constexpr uint32_t ResyncMaxBytes = 64 * 1024;  // junk between frames tolerated before giving up
+
+bool SameStream(const MpegFrame& a, const MpegFrame& b) {
+    return a.Version == b.Version && a.Layer == b.Layer && a.SampleRate == b.SampleRate;
+}
+
+// Decoded samples of the frames between start and end, counted frame by
+// frame (reading only headers, in blocks): a VBR file's bit rate follows the
+// music for minutes at a time, so no sample of its frames tells the length
+// within a percent. Junk between frames is skipped when a frame of the same
+// stream follows it; the count ends where the frames do.
+uint64_t CountMpegSamples(const ReadAtFn& read, uint64_t start, uint64_t end, const MpegFrame& first) {
+    std::vector<uint8_t> block;
+    uint64_t blockAt = 0, samples = 0, pos = start, junk = 0;
+    while (pos + MpegHeaderBytes <= end) {
+        if (pos < blockAt || pos + MpegHeaderBytes > blockAt + block.size()) {
+            blockAt = pos;
+            block = ReadBlock(read, pos, end, CountBlockBytes);
+            if (block.size() < MpegHeaderBytes) break;
+        }
+        MpegFrame f;
+        std::span<const uint8_t> header = std::span<const uint8_t>(block).subspan(static_cast<size_t>(pos - blockAt), MpegHeaderBytes);
+        if (ParseMpegFrame(header, &f) && SameStream(f, first) && f.Bytes > 0 && f.Bytes <= end - pos) {
+            samples += f.Samples;
+            pos += f.Bytes;
+            junk = 0;
+            continue;
+        }
+        if (++junk > ResyncMaxBytes) break;
+        ++pos;
+    }
+    return samples;
+}
+
 bool ProbeMp3(const ReadAtFn& read, uint64_t start, uint64_t fileBytes, ProbedStream* probed) {
     std::vector<uint8_t> block = ReadBlock(read, start, fileBytes, MpegSyncSearchBytes + MpegFramesChecked * MpegMaxFrameBytes);
     std::span<const uint8_t> bytes(block);
@@ -433,13 +531,12 @@ bool ProbeMp3(const ReadAtFn& read, uint64_t start, uint64_t fileBytes, ProbedSt
         MpegFrame first;
         if (!ParseMpegFrame(bytes.subspan(at), &first)) continue;
         // A sync is believed only when the frames that follow it agree.
-        bool steady = true, agree = true;
+        bool agree = true;
         size_t next = at + first.Bytes;
         for (uint32_t i = 1; i < MpegFramesChecked && agree; ++i) {
             MpegFrame f;
             agree = next + MpegHeaderBytes <= bytes.size() && ParseMpegFrame(bytes.subspan(next), &f) &&
                     f.Version == first.Version && f.Layer == first.Layer && f.SampleRate == first.SampleRate;
-            steady = steady && f.BitRate == first.BitRate;
             next += f.Bytes;
         }
         if (!agree) continue;
@@ -456,15 +553,12 @@ bool ProbeMp3(const ReadAtFn& read, uint64_t start, uint64_t fileBytes, ProbedSt
             uint32_t frames = vbri.U32BE();
             return !vbri.Failed() && Accept(first.SampleRate, first.Channels, uint64_t{frames} * first.Samples, probed);
         }
-        // No frame count: only a steady bit rate gives the length.
-        if (!steady) return false;
-        uint64_t audioStart = start + at, audioEnd = fileBytes;
-        std::vector<uint8_t> tag = fileBytes >= Id3v1Bytes ? ReadBlock(read, fileBytes - Id3v1Bytes, fileBytes, 3)
-                                                           : std::vector<uint8_t>();
-        if (tag.size() == 3 && std::memcmp(tag.data(), "TAG", 3) == 0) audioEnd -= Id3v1Bytes;
-        if (audioEnd <= audioStart || audioEnd - audioStart > MaxCbrAudioBytes) return false;
-        uint64_t frames = (audioEnd - audioStart) * 8 * first.SampleRate / first.BitRate;
-        return Accept(first.SampleRate, first.Channels, frames, probed);
+        // No frame count: the frames themselves give it. Three frames of one
+        // bit rate say nothing of the rest of a VBR file.
+        uint64_t audioEnd = AudioEnd(read, start + at, fileBytes);
+        if (audioEnd <= start + at) return false;
+        uint64_t samples = CountMpegSamples(read, start + at, audioEnd, first);
+        return Accept(first.SampleRate, first.Channels, samples, probed);
     }
     return false;
 }

@@ -15,6 +15,6 @@ struct ProbedStream {
 // True when the file is FLAC, Ogg Vorbis/Opus, MP4, ASF or MP3 and its
 // headers give the length exactly (a FLAC STREAMINFO sample count, the last
 // Ogg granule, the MP4 media duration, the ASF play duration, an MP3 Xing or
-// VBRI frame count or a steady bit rate). False for anything else, including
+// VBRI frame count, or the MP3's frames counted). False for anything else, including
 // headers that leave the length open.
 bool ProbeStream(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed);

@@ -39,9 +39,8 @@ class WavDecoder final : public Decoder {
 public:
     WavDecoder(std::unique_ptr<FileHandle> file, const WavLayout& layout) : File(std::move(file)), Layout(layout) {}
 
-    uint32_t Read(uint8_t* buffer, uint32_t bytes) override {
+    uint32_t Read(float* samples, uint32_t framesWanted) override {
         uint32_t sourceBlock = Layout.SourceBlockBytes();
-        uint32_t framesWanted = bytes / (Layout.Channels * 2);
         uint64_t framesLeft = (Layout.DataBytes - SourcePos) / sourceBlock;
         uint32_t done = 0;
         while (framesWanted > 0 && framesLeft > 0) {
@@ -49,19 +48,18 @@ public:
             Scratch.resize(static_cast<size_t>(frames) * sourceBlock);
             frames = File->ReadAt(Layout.DataOffset + SourcePos, Scratch.data(), frames * sourceBlock) / sourceBlock;
             if (frames == 0) break;  // the file is shorter than its header says
-            ConvertWavSamples(Layout, Scratch.data(), reinterpret_cast<int16_t*>(buffer + done), frames * Layout.Channels);
+            ConvertWavSamples(Layout, Scratch.data(), samples + size_t{done} * Layout.Channels, frames * Layout.Channels);
             SourcePos += uint64_t{frames} * sourceBlock;
-            done += frames * Layout.Channels * 2;
+            done += frames;
             framesWanted -= frames;
             framesLeft -= frames;
         }
         return done;
     }
 
-    bool Seek(uint64_t positionBytes) override {
-        uint64_t source = positionBytes / (Layout.Channels * 2) * Layout.SourceBlockBytes();
-        if (source > Layout.DataBytes) return false;
-        SourcePos = source;
+    bool Seek(uint64_t frame) override {
+        if (frame > Layout.Frames()) return false;
+        SourcePos = frame * Layout.SourceBlockBytes();
         return true;
     }
 
@@ -96,7 +94,9 @@ DecoderInfo OpenWavDecoder(const std::wstring& path, uint64_t offset, uint64_t l
         return info;
     info.SampleRate = layout.SampleRate;
     info.Channels = layout.Channels;
-    info.LengthBytes = layout.Frames() * layout.Channels * 2;
+    info.ChannelMask = layout.ChannelMask;
+    info.HighResolution = layout.BitsPerSample > 16;
+    info.Frames = layout.Frames();
     info.Source = std::make_unique<WavDecoder>(std::move(file), layout);
     info.ErrorCode = 0;
     return info;
@@ -114,6 +114,6 @@ bool ProbeFile(const std::wstring& path, DecoderInfo* info) {
     *info = DecoderInfo{};
     info->SampleRate = probed.SampleRate;
     info->Channels = probed.Channels;
-    info->LengthBytes = probed.Frames * probed.Channels * 2;
+    info->Frames = probed.Frames;
     return true;
 }

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (layout.DataOffset > size || layout.DataBytes > size - layout.DataOffset || layout.DataBytes % layout.SourceBlockBytes())
             __builtin_trap();
         uint32_t frames = static_cast<uint32_t>(std::min<uint64_t>(layout.Frames(), MaxConvertedFrames));
-        std::vector<int16_t> out(static_cast<size_t>(frames) * layout.Channels);
+        std::vector<float> out(static_cast<size_t>(frames) * layout.Channels);
         ConvertWavSamples(layout, data + layout.DataOffset, out.data(), frames * layout.Channels);
     }
     ProbedStream probed;

@@ -64,8 +64,9 @@ void LoadAndPlay(int position) {
     // The entry's path is copied: a scan may grow the list during the fade.
     const std::string path = gPlaylist[position - 1].Path;
     if (!LoadTrack(path)) return;
-    gAudioEngine.Play(gCurrentStream, false);
+    // The volume first: a new stream's first audio is at the level set.
     gAudioEngine.SetVolume(gCurrentStream, gVolume);
+    gAudioEngine.Play(gCurrentStream, false);
     gCurrentIndex = position;
 }
 

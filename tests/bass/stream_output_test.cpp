@@ -1,0 +1,237 @@
+// The stream's output logic over a scripted device: what a real server
+// cannot show (writes that fail, a position that never moves, a device that
+// refuses a layout), and what reaches the device at each step.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "bass/stream.h"
+
+namespace {
+
+constexpr uint32_t Rate = 48000;
+
+class ToneDecoder final : public Decoder {
+public:
+    explicit ToneDecoder(uint32_t channels) : Channels(channels) {}
+    uint32_t Read(float* samples, uint32_t frames) override {
+        for (uint32_t f = 0; f < frames; ++f, ++Frame)
+            for (uint32_t c = 0; c < Channels; ++c)
+                samples[f * Channels + c] = 0.5f * static_cast<float>(std::sin(Frame * 2 * 3.14159265 * 440 / Rate));
+        return frames;
+    }
+    bool Seek(uint64_t frame) override {
+        Frame = frame;
+        return true;
+    }
+
+private:
+    uint32_t Channels;
+    uint64_t Frame = 0;
+};
+
+enum class Behaviour { Plays, WritesFail, NeverMoves };
+
+// What every device of a backend was given, for the test to read.
+struct Log {
+    std::mutex Lock;
+    std::vector<float> Written;  // as float, in the device's channels
+    int Opens = 0;
+    int Stops = 0;
+};
+
+class ScriptedDevice final : public OutputDevice {
+public:
+    ScriptedDevice(DeviceFormat format, Behaviour behaviour, Log* log) : Fmt(format), How(behaviour), Out(log) {
+        Timer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
+        LARGE_INTEGER due{};
+        due.QuadPart = -100000;
+        SetWaitableTimer(Timer, &due, 10, nullptr, nullptr, FALSE);
+    }
+    ~ScriptedDevice() override { CloseHandle(Timer); }
+    const DeviceFormat& Format() const override { return Fmt; }
+    HANDLE ReadyEvent() const override { return Timer; }
+    std::wstring Id() const override { return L"scripted"; }
+    bool Start() override {
+        StartedAt = GetTickCount64();
+        Running = true;
+        return true;
+    }
+    bool Stop() override {
+        Base = PlayedNow();
+        Running = false;
+        std::lock_guard<std::mutex> lock(Out->Lock);
+        ++Out->Stops;
+        return true;
+    }
+    bool Reset() override {
+        Base = Written = 0;
+        return true;
+    }
+    bool Queued(uint32_t* frames) override {
+        *frames = static_cast<uint32_t>(Written - PlayedNow());
+        return true;
+    }
+    bool Capacity(uint32_t* frames) override {
+        *frames = Rate / 10;
+        return true;
+    }
+    bool Write(const void* samples, uint32_t frames) override {
+        if (How == Behaviour::WritesFail) return false;
+        std::lock_guard<std::mutex> lock(Out->Lock);
+        size_t n = size_t{frames} * Fmt.Channels;
+        for (size_t i = 0; i < n; ++i)
+            Out->Written.push_back(Fmt.Float ? static_cast<const float*>(samples)[i]
+                                             : static_cast<const int16_t*>(samples)[i] / 32768.0f);
+        Written += frames;
+        return true;
+    }
+    bool Played(uint64_t* frames) override {
+        *frames = PlayedNow();
+        return true;
+    }
+    uint32_t LatencyFrames() override { return 0; }
+
+private:
+    uint64_t PlayedNow() const {
+        if (How == Behaviour::NeverMoves) return 0;
+        uint64_t played = Base + (Running ? (GetTickCount64() - StartedAt) * Rate / 1000 : 0);
+        return std::min(played, Written);
+    }
+    DeviceFormat Fmt;
+    Behaviour How;
+    Log* Out;
+    HANDLE Timer;
+    bool Running = false;
+    ULONGLONG StartedAt = 0;
+    uint64_t Base = 0, Written = 0;
+};
+
+class ScriptedBackend final : public OutputBackend {
+public:
+    ScriptedBackend(Behaviour behaviour, uint32_t deviceChannels, bool isFloat)
+        : How(behaviour), Channels(deviceChannels), Float(isFloat) {}
+    std::unique_ptr<OutputDevice> OpenDefault(const SourceFormat& source) override {
+        {
+            std::lock_guard<std::mutex> lock(Written.Lock);
+            ++Written.Opens;
+        }
+        return std::make_unique<ScriptedDevice>(DeviceFormat{source.SampleRate, std::min(Channels, source.Channels), Float},
+                                                How, &Written);
+    }
+    std::wstring DefaultId() override { return L"scripted"; }
+    Log Written;
+
+private:
+    Behaviour How;
+    uint32_t Channels;
+    bool Float;
+};
+
+std::shared_ptr<Stream> MakeStream(OutputBackend* backend, uint32_t channels, uint64_t frames = Rate * 30) {
+    DecoderInfo info;
+    info.Source = std::make_unique<ToneDecoder>(channels);
+    info.SampleRate = Rate;
+    info.Channels = channels;
+    info.Frames = frames;
+    return std::make_shared<Stream>(std::move(info), nullptr, backend);
+}
+
+double Seconds(Stream& stream) {
+    uint64_t bytes = 0;
+    stream.Position(&bytes);
+    return static_cast<double>(bytes) / (Rate * 2 * 2);
+}
+
+TEST(StreamOutput, DevicesThatFailOrNeverMoveLeaveTheStreamOnARealTimeClock) {
+    for (Behaviour behaviour : {Behaviour::WritesFail, Behaviour::NeverMoves}) {
+        SCOPED_TRACE(static_cast<int>(behaviour));
+        ScriptedBackend backend(behaviour, 2, true);
+        auto stream = MakeStream(&backend, 2);
+        ULONGLONG start = GetTickCount64();
+        stream->Play(false);
+        Sleep(2500);
+        double elapsed = (GetTickCount64() - start) / 1000.0;
+        double position = Seconds(*stream);
+        // Never faster than real time; a device that never moves costs at most its second.
+        EXPECT_LE(position, elapsed + 0.05);
+        EXPECT_GE(position, elapsed - (behaviour == Behaviour::NeverMoves ? 1.3 : 0.3));
+        stream->Close();
+    }
+}
+
+TEST(StreamOutput, VolumeIsAppliedAsAudioLeavesAndPauseFadesOut) {
+    ScriptedBackend backend(Behaviour::Plays, 2, true);
+    auto stream = MakeStream(&backend, 2);
+    stream->SetVolume(0.25f);  // before the first audio
+    stream->Play(false);
+    Sleep(300);
+    stream->SetVolume(1.0f);
+    Sleep(300);
+    stream->Pause();
+    Sleep(300);
+    std::vector<float> written;
+    {
+        std::lock_guard<std::mutex> lock(backend.Written.Lock);
+        written = backend.Written.Written;
+        EXPECT_GE(backend.Written.Stops, 1);
+    }
+    ASSERT_GT(written.size(), size_t{Rate} * 2 / 2);
+    auto peak = [&](size_t from, size_t frames) {
+        float p = 0;
+        for (size_t i = from * 2; i < std::min(written.size(), (from + frames) * 2); ++i) p = std::max(p, std::fabs(written[i]));
+        return p;
+    };
+    EXPECT_LE(peak(0, Rate / 10), 0.125f + 1e-4f);   // the first audio at the volume set
+    EXPECT_GT(peak(0, Rate / 10), 0.12f);
+    EXPECT_GT(peak(Rate * 4 / 10, Rate / 10), 0.49f);  // the change reached the device
+    // The run ends in silence, reached without a step.
+    size_t frames = written.size() / 2;
+    EXPECT_EQ(peak(frames - Rate / 200, Rate / 200), 0.0f);
+    float largestStep = 0;
+    for (size_t i = 2; i < written.size(); i += 2) largestStep = std::max(largestStep, std::fabs(written[i] - written[i - 2]));
+    EXPECT_LT(largestStep, 0.1f);  // a 440 Hz sine at 0.5 moves at most 0.029 a frame
+    stream->Close();
+}
+
+TEST(StreamOutput, ARefusedLayoutIsFoldedDownAndSixteenBitsAreDithered) {
+    ScriptedBackend backend(Behaviour::Plays, 2, false);  // stereo, 16-bit only
+    auto stream = MakeStream(&backend, 6);
+    stream->Play(false);
+    Sleep(300);
+    stream->Close();
+    std::lock_guard<std::mutex> lock(backend.Written.Lock);
+    const std::vector<float>& w = backend.Written.Written;
+    ASSERT_GT(w.size(), size_t{Rate} / 10);
+    float peak = 0;
+    for (float v : w) peak = std::max(peak, std::fabs(v));
+    EXPECT_GT(peak, 0.3f);  // all six channels folded into two, without clipping
+    EXPECT_LT(peak, 1.0f);
+}
+
+TEST(StreamOutput, PositionsPassFourGibibytes) {
+    // 96 kHz, 6 channels: 4 GiB of 16-bit PCM is about 62 minutes.
+    constexpr uint32_t HighRate = 96000, Channels = 6;
+    DecoderInfo info;
+    info.Source = std::make_unique<ToneDecoder>(Channels);
+    info.SampleRate = HighRate;
+    info.Channels = Channels;
+    info.Frames = uint64_t{HighRate} * 60 * 90;
+    auto stream = std::make_shared<Stream>(std::move(info), nullptr, nullptr);
+    uint64_t length = 0, position = 0, target = uint64_t{HighRate} * 60 * 80 * Channels * 2;
+    stream->Length(&length);
+    EXPECT_EQ(length, uint64_t{HighRate} * 60 * 90 * Channels * 2);
+    EXPECT_EQ(stream->SetPosition(target), 0);
+    stream->Position(&position);
+    EXPECT_EQ(position, target);
+    double seconds = 0;
+    stream->BytesToSeconds(position, &seconds);
+    EXPECT_DOUBLE_EQ(seconds, 80 * 60.0);
+    stream->Close();
+}
+
+}  // namespace
