@@ -4,9 +4,11 @@ export TAMBER_ROOT
 export WINEDEBUG=-all
 # Code page 936: the program text is GBK.
 export LC_ALL=zh_CN.UTF-8
-# No Mono or Gecko installers: the program needs neither. No ALSA driver: the
-# audio library falls back to its silent clock, without ALSA's complaints.
-export WINEDLLOVERRIDES="mscoree,mshtml=,winealsa.drv="
+# No Mono or Gecko installers: the program needs neither. No sound drivers:
+# the audio library plays on its silent clock, and tests hear nothing and
+# depend on no sound server. The sound rig (tests/sound) turns PulseAudio's
+# driver back on for its own cases, and scripts/run for a user's desktop.
+export WINEDLLOVERRIDES="${TAMBER_WINEDLLOVERRIDES:-mscoree,mshtml=,winealsa.drv=,winepulse.drv=}"
 
 # Two prefixes: a 32-bit one for the deliverables and a 64-bit one for the
 # x86_64 test build, used where the machine cannot run 32-bit code.
