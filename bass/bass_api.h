@@ -2,8 +2,9 @@
 // The C interface of lib\bass.dll, our stand-in audio library. Exports are
 // undecorated stdcall functions (on x86-64 there is only one convention).
 //
-// Handles are 32-bit, 0 is none. Positions and lengths are bytes of the
-// decoded 16-bit PCM. A failing call returns 0 (or -1 where the type is a
+// Handles are 32-bit, 0 is none. Positions and lengths are 64-bit byte
+// counts of the decoded audio counted as 16-bit PCM (whatever the samples are
+// inside: the library carries float). A failing call returns 0 (or -1 where the type is a
 // 64-bit count or a double) and sets the calling thread's error code, read by
 // BASS_ErrorGetCode. Every function may be called from any thread.
 

@@ -24,6 +24,7 @@ constexpr uint32_t DrainExtraMs = 20;      // past the queue and the server's la
 constexpr uint64_t StallLimitMs = 1000;    // a device whose position stands still this long is dropped
 constexpr ULONGLONG DeviceRetryMs = 1000;  // without a device, how often one is looked for
 constexpr ULONGLONG DefaultCheckMs = 500;  // how often the default device is compared with ours
+constexpr ULONGLONG StalledRetryMs = 5000;  // a device that stood still is tried again after this
 constexpr auto CloseWait = std::chrono::seconds(5);
 
 std::atomic<uint32_t> gUnderruns{0};
@@ -306,9 +307,10 @@ void Stream::TryDeviceLocked(std::unique_lock<std::mutex>& lock) {
     if (now < NextDeviceTryMs) return;
     NextDeviceTryMs = now + DeviceRetryMs;
     SourceFormat format{SampleRate, Channels, ChannelMask, HighResolution};
-    // A device that never moved is not taken again while it stays the default.
+    // A device that never moved is left alone a while, unless another
+    // becomes the default: a busy machine can hold a sound server up too.
     std::wstring current;
-    if (!StalledDevice.empty() && (!DefaultDevice(&current) || current == StalledDevice)) return;
+    if (!StalledDevice.empty() && now < StalledUntilMs && (!DefaultDevice(&current) || current == StalledDevice)) return;
     lock.unlock();
     std::unique_ptr<OutputDevice> device = Output->OpenDefault(format);
     lock.lock();
@@ -429,6 +431,7 @@ void Stream::ServiceDeviceLocked(std::unique_lock<std::mutex>& lock) {
     RunPlayed = std::min(played, RunTaken);
     if (DeviceStarted && Stall.Stalled(nowMs, played, queued > 0)) {
         StalledDevice = Device->Id();
+        StalledUntilMs = nowMs + StalledRetryMs;
         LoseDeviceLocked();
         return;
     }

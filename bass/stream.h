@@ -148,7 +148,8 @@ private:
     StallWatch Stall;
     Dither16 Dither;
     bool Starving = false;
-    std::wstring StalledDevice;  // not opened again until the default changes
+    std::wstring StalledDevice;  // not opened again for a while, unless the default changes
+    ULONGLONG StalledUntilMs = 0;
     bool DeviceMissing = false;  // the last look found none
     std::wstring ClockSawDefault;  // the default device the clock last heard of
     ULONGLONG NextDeviceTryMs = 0;
