@@ -64,9 +64,7 @@ struct PostedCommand {
 std::vector<HANDLE> gScanWaiters;
 int gExitCode = 0;
 
-std::string ToUtf8(std::u16string_view text) { return EncodeFromUtf16(text, CodePageUtf8); }
-std::string ProgramTextToUtf8(std::string_view text) { return ToUtf8(ProgramTextToUtf16(text)); }
-std::string Utf8ToProgramText(std::string_view text) { return Utf16ToProgramText(DecodeToUtf16(text, CodePageUtf8)); }
+std::string ToUtf8(std::u16string_view text) { return EncodeUtf8(text); }
 
 int LiveStreams() {
     auto count = reinterpret_cast<LiveStreamCountFunction>(gSessionBassLibrary.FindFunction("TamberLiveStreamCount"));
@@ -89,15 +87,15 @@ std::string Number(double value) {
 
 void PrintState() {
     std::string line = "{\"CurrentIndex\":" + std::to_string(gCurrentIndex);
-    line += ",\"Title\":" + JsonString(ProgramTextToUtf8(gTrackTitle));
-    line += ",\"Artist\":" + JsonString(ProgramTextToUtf8(gTrackArtist));
-    line += ",\"Album\":" + JsonString(ProgramTextToUtf8(gTrackAlbum));
+    line += ",\"Title\":" + JsonString(gTrackTitle);
+    line += ",\"Artist\":" + JsonString(gTrackArtist);
+    line += ",\"Album\":" + JsonString(gTrackAlbum);
     line += ",\"CoverSource\":\"" + std::string(CoverOriginName()) + "\"";
     line += ",\"CoverBytes\":" + std::to_string(gCoverBytes.size());
     line += ",\"TrackLengthSeconds\":" + std::to_string(gTrackLengthSeconds);
     line += ",\"PositionSeconds\":" + Number(gPositionSeconds);
-    line += ",\"PositionText\":" + JsonString(ProgramTextToUtf8(gPositionText));
-    line += ",\"LengthText\":" + JsonString(ProgramTextToUtf8(gLengthText));
+    line += ",\"PositionText\":" + JsonString(gPositionText);
+    line += ",\"LengthText\":" + JsonString(gLengthText);
     line += ",\"IsPlaying\":" + std::to_string(gIsPlaying);
     line += ",\"Volume\":" + std::to_string(gVolume);
     line += ",\"LiveStreams\":" + std::to_string(LiveStreams());
@@ -113,10 +111,10 @@ void PrintState() {
     for (size_t i = 0; i < gPlaylist.size(); ++i) {
         const PlaylistEntry& row = gPlaylist[i];
         if (i) line += ",";
-        line += "{\"Title\":" + JsonString(ProgramTextToUtf8(row.Title));
-        line += ",\"Artist\":" + JsonString(ProgramTextToUtf8(row.Artist));
-        line += ",\"DurationText\":" + JsonString(ProgramTextToUtf8(row.DurationText));
-        line += ",\"Path\":" + JsonString(ProgramTextToUtf8(row.Path)) + "}";
+        line += "{\"Title\":" + JsonString(row.Title);
+        line += ",\"Artist\":" + JsonString(row.Artist);
+        line += ",\"DurationText\":" + JsonString(row.DurationText);
+        line += ",\"Path\":" + JsonString(row.Path) + "}";
     }
     line += "]}\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
