@@ -87,3 +87,5 @@ void RegisterFileDropTarget(HWND window) {
 void RevokeFileDropTarget(HWND window) {
     RevokeDragDrop(window);
 }
+
+IDropTarget* FileDropTarget() { return &gFileDropTarget; }
