@@ -2,7 +2,8 @@
 """The real open-file and folder dialogs of the song list under the X display
 in DISPLAY, driven with xdotool through tamber-session's openfile and
 openfolder commands: a path typed into the open-file dialog and Enter add and
-play that file; the folder dialog (no edit box: its flags are 0) cancelled
+play that file (a name with characters outside code page 936, in a folder
+named the same way: the dialog hands it back whole); the folder dialog (no edit box: its flags are 0) cancelled
 with Escape scans nothing and its thread ends.
 
 Usage: dialogs_gui.py --exe tamber-session.exe --emulator wine-exec --fixtures DIR --work DIR
@@ -54,7 +55,7 @@ def main():
     args = parser.parse_args()
     work = Path(args.work)
     work.mkdir(parents=True, exist_ok=True)
-    track = Path(args.fixtures) / "playback" / "titled.flac"
+    track = Path(args.fixtures) / "unicode" / "Motörhead ø" / "Björk - Jóga ø.mp3"
     script = work / "dialogs.txt"
     # The script posts on while a dialog runs: its modal loop dispatches the
     # waits' successors, so each step waits long enough for the driver below.
@@ -94,7 +95,8 @@ def main():
         opened, cancelled = states
         if [row["Path"] for row in opened["Rows"]] != [win(track)]:
             failures.append(f"open-file dialog: rows {opened['Rows']}")
-        if (opened["CurrentIndex"], opened["IsPlaying"], opened["Title"]) != (1, 1, "Flac Title"):
+        if (opened["CurrentIndex"], opened["IsPlaying"], opened["Title"], opened["LiveStreams"]) != \
+                (1, 1, "Jóga (Ørsted mix)", 1):
             failures.append(f"open-file dialog: state {opened}")
         if len(cancelled["Rows"]) != 1:
             failures.append(f"cancelled folder dialog added rows: {cancelled['Rows']}")
