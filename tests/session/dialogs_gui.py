@@ -59,7 +59,7 @@ def main():
     script = work / "dialogs.txt"
     # The script posts on while a dialog runs: its modal loop dispatches the
     # waits' successors, so each step waits long enough for the driver below.
-    script.write_text("\n".join(["openfile", "wait 8000", "state", "openfolder", "wait 6000", "waitscan", "state"])
+    script.write_text("\n".join(["openfile", "wait 16000", "state", "openfolder", "wait 6000", "waitscan", "state"])
                       + "\n", encoding="utf-8")
     before = set(xdotool("search", "--onlyvisible", "--name", "."))
     session = subprocess.Popen([args.emulator, args.exe, win(script)], stdout=subprocess.PIPE,
@@ -67,7 +67,7 @@ def main():
     dialog = wait_for_window(OPEN_TITLE)
     time.sleep(1.0)
     focus(dialog, 0.03, 0.80)  # beside the file name label; the name box keeps the focus
-    xdotool("type", "--delay", "20", win(track))
+    xdotool("type", "--delay", "40", win(track))
     xdotool("key", "Return")
     # The folder dialog: the first new visible window that is not an IME's.
     time.sleep(2.5)
