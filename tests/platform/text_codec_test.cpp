@@ -88,8 +88,9 @@ TEST(TextCodec, Gbk8BitTextBecomesUtf8)
         EXPECT_TRUE(IsValidUtf8(text));
         EXPECT_GT(text.size(), 1u) << "an unmapped byte is not dropped";
         EXPECT_EQ(text.front(), 'a');
-        if (bytes.back() == 'b')
+        if (bytes.back() == 'b') {
             EXPECT_EQ(text.back(), 'b');
+        }
     }
 }
 
