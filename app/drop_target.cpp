@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/event_hooks.h"
-#include "platform/text_codec.h"
+#include "platform/win32/wide_text.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ public:
                 std::wstring path(length + 1, L'\0');
                 DragQueryFileW(drop, i, path.data(), length + 1);
                 path.resize(length);
-                paths.push_back(Utf16ToProgramText(std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), path.size())));
+                paths.push_back(WideToProgramText(path));
             }
             GlobalUnlock(medium.hGlobal);
         }
@@ -87,3 +87,5 @@ void RegisterFileDropTarget(HWND window) {
 void RevokeFileDropTarget(HWND window) {
     RevokeDragDrop(window);
 }
+
+IDropTarget* FileDropTarget() { return &gFileDropTarget; }

@@ -5,5 +5,10 @@
 
 #include <windows.h>
 
+#include <oleidl.h>
+
 void RegisterFileDropTarget(HWND window);
 void RevokeFileDropTarget(HWND window);
+// The drop target itself, for a caller that hands it data without a drag
+// (tamber-session's "drop").
+IDropTarget* FileDropTarget();

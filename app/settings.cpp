@@ -8,6 +8,7 @@
 #include "app/logic/frame_rules.h"
 #include "app/logic/settings_rules.h"
 #include "platform/text_codec.h"
+#include "platform/win32/wide_text.h"
 #include "ui/display_scale.h"
 #include "ui/ui_state.h"
 
@@ -19,17 +20,25 @@ constexpr DWORD ReadBufferChars = 256;
 
 bool gStartMaximised = false;
 
+// The profile functions and folders take the path as UTF-16, so that any
+// profile folder name works whatever the ANSI code page.
 class ProfileStore final : public IniStore {
 public:
     std::string Read(const char* key, const char* defaultText) override {
-        char buffer[ReadBufferChars] = {};
-        GetPrivateProfileStringA(SettingsSection, key, defaultText, buffer, ReadBufferChars, gSettingsPath.c_str());
-        return buffer;
+        wchar_t buffer[ReadBufferChars] = {};
+        GetPrivateProfileStringW(ProgramTextToWide(SettingsSection).c_str(), ProgramTextToWide(key).c_str(),
+                                 ProgramTextToWide(defaultText).c_str(), buffer,
+                                 ReadBufferChars, Path.c_str());
+        return WideToProgramText(buffer);
     }
     void Write(const char* key, const std::string& value) override {
         // A failed write is not reported: the next run starts with defaults.
-        WritePrivateProfileStringA(SettingsSection, key, value.c_str(), gSettingsPath.c_str());
+        WritePrivateProfileStringW(ProgramTextToWide(SettingsSection).c_str(), ProgramTextToWide(key).c_str(),
+                                   ProgramTextToWide(value).c_str(), Path.c_str());
     }
+
+private:
+    const std::wstring Path = ProgramTextToWide(gSettingsPath);
 };
 
 // Creates the folders above the settings file (two levels: "Tamber" and
@@ -41,9 +50,9 @@ void CreateSettingsFolders() {
     const std::string settingsFolder = gSettingsPath.substr(0, fileSlash);
     const size_t parentSlash = settingsFolder.find_last_of('\\');
     if (parentSlash != std::string::npos && parentSlash > 0) {
-        CreateDirectoryA(settingsFolder.substr(0, parentSlash).c_str(), nullptr);
+        CreateDirectoryW(ProgramTextToWide(settingsFolder.substr(0, parentSlash)).c_str(), nullptr);
     }
-    CreateDirectoryA(settingsFolder.c_str(), nullptr);
+    CreateDirectoryW(ProgramTextToWide(settingsFolder).c_str(), nullptr);
 }
 
 bool RectOnSomeMonitor(const RECT& rect) {

@@ -217,7 +217,7 @@ public:
                   DWRITE_MEASURING_MODE measuring = DWRITE_MEASURING_MODE_NATURAL) {
         return Invoke([&](auto* p) { p->DrawText(text, length, format, &layoutRect, brush, options, measuring); });
     }
-    // Program text (code page 936), converted to UTF-16 first.
+    // Program text (UTF-8), converted to UTF-16 first.
     bool DrawText(std::string_view programText, IDWriteTextFormat* format, const D2D1_RECT_F& layoutRect,
                   ID2D1Brush* brush, D2D1_DRAW_TEXT_OPTIONS options = D2D1_DRAW_TEXT_OPTIONS_NONE);
     bool DrawTextLayout(D2D1_POINT_2F origin, IDWriteTextLayout* layout, ID2D1Brush* brush,
@@ -288,7 +288,7 @@ public:
     // UTF-16 text with its terminator; the length passed is lstrlenW(text).
     bool CreateTextLayout(const wchar_t* text, IDWriteTextFormat* format, float maxWidth, float maxHeight,
                           GraphicsLayer<IDWriteTextLayout>& out);
-    // Program text (code page 936), converted first.
+    // Program text (UTF-8), converted first.
     bool CreateTextLayout(std::string_view programText, IDWriteTextFormat* format, float maxWidth, float maxHeight,
                           GraphicsLayer<IDWriteTextLayout>& out);
 

@@ -52,8 +52,8 @@ size_t SkipTerminated(std::span<const uint8_t> bytes, uint8_t encoding)
     return nul == bytes.end() ? NotFound : static_cast<size_t>(nul - bytes.begin()) + 1;
 }
 
-// Program-code-page bytes; NUL separators of several values are dropped so
-// the values run together.
+// Code page 936 bytes (what Chinese writers put in "Latin-1" frames); NUL
+// separators of several values are dropped so the values run together.
 std::string LatinToText(std::span<const uint8_t> bytes)
 {
     std::string text;
@@ -61,7 +61,7 @@ std::string LatinToText(std::span<const uint8_t> bytes)
     for (const uint8_t b : bytes)
         if (b != 0)
             text.push_back(static_cast<char>(b));
-    return text;
+    return BytesToText({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
 }
 
 // UTF-16 strings, each optionally led by a BOM that sets its byte order.

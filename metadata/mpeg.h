@@ -8,7 +8,7 @@
 
 extern const std::array<std::string_view, 4> MpegVersionNames;      // by version bits
 extern const std::array<std::string_view, 4> MpegLayerNames;        // by layer bits
-extern const std::array<std::string_view, 4> MpegChannelModeNames;  // program text (GBK)
+extern const std::array<std::string_view, 4> MpegChannelModeNames;  // program text
 // Hz by version bits and sample-rate index.
 extern const std::array<std::array<int, 4>, 4> MpegSampleRates;
 // kbit/s by version bits, layer bits and bit-rate index; 0 for free format,

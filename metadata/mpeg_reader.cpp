@@ -17,10 +17,10 @@
 const std::array<std::string_view, 4> MpegVersionNames = {"MPEG 2.5", "MPEG ?", "MPEG 2", "MPEG 1"};
 const std::array<std::string_view, 4> MpegLayerNames = {"Layer ?", "Layer III", "Layer II", "Layer I"};
 const std::array<std::string_view, 4> MpegChannelModeNames = {
-    "\xC1\xA2\xCC\xE5\xC9\xF9",               // 立体声
-    "\xC1\xA2\xCC\xE5\xC9\xF9(Joint)",        // 立体声(Joint)
-    "\xCB\xAB\xCD\xA8\xB5\xC0",               // 双通道
-    "\xB5\xA5\xC9\xF9\xB5\xC0",               // 单声道
+    "\xE7\xAB\x8B\xE4\xBD\x93\xE5\xA3\xB0",               // 立体声
+    "\xE7\xAB\x8B\xE4\xBD\x93\xE5\xA3\xB0(Joint)",        // 立体声(Joint)
+    "\xE5\x8F\x8C\xE9\x80\x9A\xE9\x81\x93",               // 双通道
+    "\xE5\x8D\x95\xE5\xA3\xB0\xE9\x81\x93",               // 单声道
 };
 
 namespace {

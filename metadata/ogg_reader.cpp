@@ -132,9 +132,9 @@ std::string_view ChannelsWord(uint8_t channels)
     switch (channels) {
     case 1: return MonoText;
     case 2: return StereoText;
-    case 3: return "3\xCD\xA8\xB5\xC0";      // 3通道
-    case 4: return "4\xCD\xA8\xB5\xC0";      // 4通道
-    case 5: return "5.1\xCD\xA8\xB5\xC0";    // 5.1通道: five channels are shown as 5.1
+    case 3: return "3\xE9\x80\x9A\xE9\x81\x93";      // 3通道
+    case 4: return "4\xE9\x80\x9A\xE9\x81\x93";      // 4通道
+    case 5: return "5.1\xE9\x80\x9A\xE9\x81\x93";    // 5.1通道: five channels are shown as 5.1
     default: return UnknownText;
     }
 }

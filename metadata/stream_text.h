@@ -1,15 +1,15 @@
 #pragma once
 // Display texts of stream properties shared by the container readers: the
-// channel words (program text, code page 936) and the play length.
+// channel words (program text, UTF-8) and the play length.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-inline constexpr std::string_view MonoText = "\xB5\xA5\xC9\xF9\xB5\xC0";          // 单声道
-inline constexpr std::string_view StereoText = "\xC1\xA2\xCC\xE5\xC9\xF9";        // 立体声
-inline constexpr std::string_view MultiChannelText = "\xB6\xE0\xC9\xF9\xB5\xC0";  // 多声道
-inline constexpr std::string_view UnknownText = "\xCE\xB4\xD6\xAA";               // 未知
+inline constexpr std::string_view MonoText = "\xE5\x8D\x95\xE5\xA3\xB0\xE9\x81\x93";          // 单声道
+inline constexpr std::string_view StereoText = "\xE7\xAB\x8B\xE4\xBD\x93\xE5\xA3\xB0";        // 立体声
+inline constexpr std::string_view MultiChannelText = "\xE5\xA4\x9A\xE5\xA3\xB0\xE9\x81\x93";  // 多声道
+inline constexpr std::string_view UnknownText = "\xE6\x9C\xAA\xE7\x9F\xA5";               // 未知
 
 // "mm:ss" of samples / rate, truncated; empty when either is 0, since a
 // damaged header must not turn into a division by zero or a 00:00 length.

@@ -33,37 +33,35 @@ std::u16string Utf8ToUtf16(std::span<const uint8_t> bytes)
 std::string Utf8ToText(std::span<const uint8_t> bytes)
 {
     std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    text = text.substr(0, text.find('\0'));
-    bool ascii = true;
-    for (const char c : text)
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii)  // the common case needs no conversion
-        return std::string(text);
-    return Utf16ToProgramText(DecodeToUtf16(text, CodePageUtf8));
+    return Utf8ToProgramText(text.substr(0, text.find('\0')));
 }
 
 std::string BytesToText(std::span<const uint8_t> bytes)
 {
     std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return std::string(text.substr(0, text.find('\0')));
+    text = text.substr(0, text.find('\0'));
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return GbkToProgramText(text);
+    return std::string(text);
 }
 
 std::string TrimText(std::string_view text)
 {
-    constexpr std::string_view FullWidthSpace = "\xA1\xA1";
+    constexpr std::string_view FullWidthSpace = "\xE3\x80\x80";  // U+3000
     for (;;) {
         if (!text.empty() && text.front() == ' ')
             text.remove_prefix(1);
-        else if (text.substr(0, 2) == FullWidthSpace)
-            text.remove_prefix(2);
+        else if (text.starts_with(FullWidthSpace))
+            text.remove_prefix(FullWidthSpace.size());
         else
             break;
     }
     for (;;) {
         if (!text.empty() && text.back() == ' ')
             text.remove_suffix(1);
-        else if (text.size() >= 2 && text.substr(text.size() - 2) == FullWidthSpace)
-            text.remove_suffix(2);
+        else if (text.ends_with(FullWidthSpace))
+            text.remove_suffix(FullWidthSpace.size());
         else
             break;
     }
@@ -80,13 +78,9 @@ std::string FormatDecimal(double value)
 std::string UpperAscii(std::string_view text)
 {
     std::string upper(text);
-    for (size_t i = 0; i < upper.size(); ++i) {
-        const auto c = static_cast<unsigned char>(upper[i]);
-        if (c >= 0x81 && c <= 0xFE && i + 1 < upper.size())
-            ++i;  // lead byte of a double-byte character: its trail byte is no letter
-        else if (c >= 'a' && c <= 'z')
-            upper[i] = static_cast<char>(c - 'a' + 'A');
-    }
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
     return upper;
 }
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-// Display fields of a track. Texts are program text (code page 936).
+// Display fields of a track. Texts are program text (UTF-8).
 struct TrackInfo {
     std::string Artist;
     std::string Title;

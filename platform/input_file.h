@@ -14,7 +14,7 @@ enum class FileSharing {
 class InputFile {
 public:
     InputFile() = default;
-    // path is program text (code page 936 on Windows; the bytes as they are on POSIX).
+    // path is program text (UTF-8, passed to Windows as UTF-16; the bytes as they are on POSIX).
     explicit InputFile(std::string_view path, FileSharing sharing = FileSharing::DenyWriters);
     explicit InputFile(std::u16string_view path, FileSharing sharing = FileSharing::DenyWriters);
     ~InputFile();

@@ -9,6 +9,7 @@
 #include "bass/bass_api.h"
 #include "playback/long_path_win32.h"
 #include "platform/text_codec.h"
+#include "platform/win32/wide_text.h"
 
 namespace {
 
@@ -40,8 +41,8 @@ constexpr int SecondsPerMinute = 60;
 bool AudioEngine::Init() { return gBassInit(DefaultDevice, OutputRate, 0, nullptr, nullptr) != FALSE; }
 
 uint32_t AudioEngine::LoadPlugin(std::string_view path) {
-    std::string text(path);  // NUL-terminated for the library
-    return gBassPluginLoad(text.c_str(), 0);
+    const std::wstring wide = ProgramTextToWide(path);  // the BASS_UNICODE form
+    return gBassPluginLoad(reinterpret_cast<const char*>(wide.c_str()), BASS_UNICODE);
 }
 
 int AudioEngine::LoadPlugins() {
@@ -57,7 +58,6 @@ int AudioEngine::LoadPlugins() {
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         std::u16string name(found.cFileName, found.cFileName + wcslen(found.cFileName));
-        // The library takes program text; the path goes to it as code page 936.
         if (LoadPlugin(Utf16ToProgramText(base + name)) != 0) ++loaded;
     } while (FindNextFileW(search, &found));
     FindClose(search);
@@ -66,11 +66,11 @@ int AudioEngine::LoadPlugins() {
 
 StreamHandle AudioEngine::CreateStream(std::string_view path) {
     if (path.empty()) return 0;
-    std::string text(path);
     // The stream is only attempted when the path names something that exists
-    // (looked up in the wide form: the ANSI one stops at MAX_PATH).
-    if (!PathEntryExists(text)) return 0;
-    StreamHandle handle = gBassStreamCreateFile(FALSE, text.c_str(), 0, 0, 0);
+    // (looked up with the \\?\ prefix from MAX_PATH on).
+    if (!PathEntryExists(path)) return 0;
+    const std::wstring wide = ProgramTextToWide(path);
+    StreamHandle handle = gBassStreamCreateFile(FALSE, wide.c_str(), 0, 0, BASS_UNICODE);
     LastStreamHandle.store(handle, std::memory_order_relaxed);
     return handle;
 }

@@ -14,7 +14,7 @@
 // folder of the program file (never the current directory); if it cannot be
 // bound the program shows the fatal message and ends.
 //
-// Paths are program text (code page 936 bytes), passed to the ANSI forms.
+// Paths are program text (UTF-8), passed to the library as UTF-16 (BASS_UNICODE).
 
 #include <atomic>
 #include <cstdint>
@@ -34,14 +34,14 @@ public:
     // UI thread. BASS_Init(-1, 44100, 0, 0, nullptr). Succeeds without an
     // output device too (the library then plays against a silent clock).
     bool Init();
-    // UI thread. BASS_PluginLoad(path, 0); the plug-in handle or 0.
+    // UI thread. BASS_PluginLoad(path, BASS_UNICODE); the plug-in handle or 0.
     uint32_t LoadPlugin(std::string_view path);
     // UI thread, after a successful Init: every "Plugins\cod_*.dll" beside the
     // program file; failures are skipped.
     int LoadPlugins();  // the number loaded (callers may ignore it)
 
     // UI and scan thread. 0 for empty text or a path naming nothing (LastStream
-    // unchanged); otherwise LastStream = BASS_StreamCreateFile(FALSE, path, 0, 0, 0)
+    // unchanged); otherwise LastStream = BASS_StreamCreateFile(FALSE, path, 0, 0, BASS_UNICODE)
     // and that is returned (0 when the library refuses the file).
     StreamHandle CreateStream(std::string_view path);
     // The result of the most recent creation attempt that reached the library.

@@ -1,7 +1,7 @@
 #pragma once
 // The player's state: the engine, the song list and the loaded track as the
 // pages show them. One instance of each for the run; texts are program text
-// (code page 936). Main window's thread, except where a playback note says
+// (UTF-8). Main window's thread, except where a playback note says
 // otherwise.
 
 #include <cstdint>

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/text_codec.h"
+#include "platform/win32/wide_text.h"
 #include "playback/logic/playback_rules.h"
 #include "playback/logic/scan_hand_off.h"
 #include "playback/long_path_win32.h"
@@ -20,15 +20,15 @@
 
 namespace {
 
-constexpr DWORD OpenResultBytes = 65536;
-constexpr size_t FolderResultBytes = 1024;
+constexpr DWORD OpenResultUnits = 65536;
+constexpr size_t FolderResultUnits = 1024;
 constexpr size_t ScanBatchRows = 64;
 constexpr DWORD ScanBatchMs = 100;
 constexpr DWORD ScanStopWaitMs = 2000;
 
 // "选择打开的文件", "选择文件夹" and the open-file action's filter.
-constexpr std::string_view OpenFileTitle = "\xD1\xA1\xD4\xF1\xB4\xF2\xBF\xAA\xB5\xC4\xCE\xC4\xBC\xFE";
-constexpr std::string_view ChooseFolderTitle = "\xD1\xA1\xD4\xF1\xCE\xC4\xBC\xFE\xBC\xD0";
+constexpr std::string_view OpenFileTitle = "\xE9\x80\x89\xE6\x8B\xA9\xE6\x89\x93\xE5\xBC\x80\xE7\x9A\x84\xE6\x96\x87\xE4\xBB\xB6";
+constexpr std::string_view ChooseFolderTitle = "\xE9\x80\x89\xE6\x8B\xA9\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xB9";
 constexpr std::string_view OpenFileFilter = "*.mp3;*.m4a;*.flac;*.mp4;*.wma;*.ogg;*.wav;*.xm;*.ape";
 
 // Outlives the window: scan threads may still push after it is gone.
@@ -76,9 +76,7 @@ void StartScanThread(std::function<std::string()> chooseFolder) {
     gScanThreads.emplace_back(std::move(job), thread);
 }
 
-std::string ProgramText(const wchar_t* wide) {
-    return Utf16ToProgramText(std::u16string_view(reinterpret_cast<const char16_t*>(wide), wcslen(wide)));
-}
+
 
 }  // namespace
 
@@ -111,36 +109,37 @@ void AddFile(std::string_view path, int play) {
 }
 
 std::string OpenFileDialog(HWND owner, std::string_view title, std::string_view filter, DWORD flags) {
-    const std::string filterText = DialogFilter(filter);
-    const std::string titleText(title);
-    std::vector<char> result(OpenResultBytes, '\0');
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof(OPENFILENAMEA);
+    const std::wstring filterText = ProgramTextToWide(DialogFilter(filter));  // NUL bytes stay NUL units
+    const std::wstring titleText = ProgramTextToWide(title);
+    std::vector<wchar_t> result(OpenResultUnits, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(OPENFILENAMEW);
     dialog.hwndOwner = owner;
     dialog.lpstrFilter = filterText.c_str();
     dialog.lpstrFile = result.data();
-    dialog.nMaxFile = OpenResultBytes;
+    dialog.nMaxFile = OpenResultUnits;
     dialog.lpstrTitle = titleText.c_str();
     dialog.Flags = flags;
-    if (!GetOpenFileNameA(&dialog)) return {};
-    // The last byte stays NUL whatever the dialog wrote.
-    const std::vector<std::string> paths = DialogResultPaths(std::string_view(result.data(), result.size() - 1));
+    if (!GetOpenFileNameW(&dialog)) return {};
+    // The last unit stays NUL whatever the dialog wrote.
+    const std::string resultText = WideToProgramText(std::wstring_view(result.data(), result.size() - 1));
+    const std::vector<std::string> paths = DialogResultPaths(resultText);
     return paths.empty() ? std::string() : paths.front();
 }
 
 std::string ChooseFolder(HWND owner, std::string_view title) {
-    std::string buffer(FolderResultBytes, ' ');
-    const std::string titleText(title);
-    BROWSEINFOA browse{};
+    std::wstring buffer(FolderResultUnits, L' ');
+    const std::wstring titleText = ProgramTextToWide(title);
+    BROWSEINFOW browse{};
     browse.hwndOwner = owner;
     browse.lpszTitle = titleText.c_str();
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&browse);
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse);
     if (!item) return {};
-    // MAX_PATH is what the A form writes at most; the buffer holds more.
-    const BOOL found = SHGetPathFromIDListA(item, buffer.data());
+    // MAX_PATH is what the W form writes at most; the buffer holds more.
+    const BOOL found = SHGetPathFromIDListW(item, buffer.data());
     CoTaskMemFree(item);
     if (!found) return {};
-    return buffer.substr(0, buffer.find('\0'));
+    return WideToProgramText(std::wstring_view(buffer).substr(0, buffer.find(L'\0')));
 }
 
 void ScanFolder(std::string_view folderPath, const std::atomic<bool>* stop) {
@@ -160,7 +159,7 @@ void ScanFolder(std::string_view folderPath, const std::atomic<bool>* stop) {
     do {
         if (stop && *stop) break;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        const std::string name = ProgramText(found.cFileName);
+        const std::string name = WideToProgramText(found.cFileName);
         if (!IsScannedExtension(name)) continue;
         const std::string path = folder + name;
         TrackInfo record;

@@ -19,9 +19,9 @@ void AddFile(std::string_view path, int play = 0);
 
 // UI thread (any thread for ChooseFolder). The chosen path, or empty text
 // when the dialog is cancelled.
-std::string OpenFileDialog(HWND owner, std::string_view title = "\xB4\xF2\xBF\xAA\xCE\xC4\xBC\xFE",  // 打开文件
+std::string OpenFileDialog(HWND owner, std::string_view title = "\xE6\x89\x93\xE5\xBC\x80\xE6\x96\x87\xE4\xBB\xB6",  // 打开文件
                            std::string_view filter =
-                               "\xCB\xF9\xD3\xD0\xCE\xC4\xBC\xFE\xA3\xA8*.*\xA3\xA9|*.*",  // 所有文件（*.*）|*.*
+                               "\xE6\x89\x80\xE6\x9C\x89\xE6\x96\x87\xE4\xBB\xB6\xEF\xBC\x88*.*\xEF\xBC\x89|*.*",  // 所有文件（*.*）|*.*
                            DWORD flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY);
 std::string ChooseFolder(HWND owner, std::string_view title);
 

@@ -2,8 +2,9 @@
 TAMBER_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export TAMBER_ROOT
 export WINEDEBUG=-all
-# Code page 936: the program text is GBK.
-export LC_ALL=zh_CN.UTF-8
+# The locale picks Wine's ANSI code page: 936 (zh_CN), as the program's users
+# have it, unless TAMBER_WINE_LOCALE names another (en_US.UTF-8: 1252).
+export LC_ALL=${TAMBER_WINE_LOCALE:-zh_CN.UTF-8}
 # No Mono or Gecko installers: the program needs neither. No sound drivers:
 # the audio library plays on its silent clock, and tests hear nothing and
 # depend on no sound server. The sound rig (tests/sound) turns PulseAudio's

@@ -20,23 +20,23 @@
 
 namespace {
 
-// Program text (code page 936).
-constexpr const char* SettingsTitle = "\xC9\xE8\xD6\xC3";             // 设置
-constexpr const char* AppearanceText = "\xCD\xE2\xB9\xDB\xC9\xE8\xD6\xC3";  // 外观设置
-constexpr const char* AboutText = "\xB9\xD8\xD3\xDA";                 // 关于
-constexpr const char* ThemeText = "\xD6\xF7\xCC\xE2";                 // 主题
-constexpr const char* BackgroundText = "\xB1\xB3\xBE\xB0";            // 背景
-constexpr const char* MaterialText = "\xB1\xB3\xBE\xB0\xB2\xC4\xC1\xCF";  // 背景材料
+// Program text (UTF-8).
+constexpr const char* SettingsTitle = "\xE8\xAE\xBE\xE7\xBD\xAE";             // 设置
+constexpr const char* AppearanceText = "\xE5\xA4\x96\xE8\xA7\x82\xE8\xAE\xBE\xE7\xBD\xAE";  // 外观设置
+constexpr const char* AboutText = "\xE5\x85\xB3\xE4\xBA\x8E";                 // 关于
+constexpr const char* ThemeText = "\xE4\xB8\xBB\xE9\xA2\x98";                 // 主题
+constexpr const char* BackgroundText = "\xE8\x83\x8C\xE6\x99\xAF";            // 背景
+constexpr const char* MaterialText = "\xE8\x83\x8C\xE6\x99\xAF\xE6\x9D\x90\xE6\x96\x99";  // 背景材料
 constexpr const char* ProductName = "Tamber Player";
 // 版本 <version>，构建 <commit date>
 const std::string VersionLine =
-    std::string("\xB0\xE6\xB1\xBE ") + TAMBER_VERSION + "\xA3\xAC\xB9\xB9\xBD\xA8 " + TAMBER_COMMIT_DATE;
+    std::string("\xE7\x89\x88\xE6\x9C\xAC ") + TAMBER_VERSION + "\xEF\xBC\x8C\xE6\x9E\x84\xE5\xBB\xBA " + TAMBER_COMMIT_DATE;
 // 歌词解析：lyrisk 歌词库
-constexpr const char* LyricsCredit = "\xB8\xE8\xB4\xCA\xBD\xE2\xCE\xF6\xA3\xBAlyrisk \xB8\xE8\xB4\xCA\xBF\xE2";
+constexpr const char* LyricsCredit = "\xE6\xAD\x8C\xE8\xAF\x8D\xE8\xA7\xA3\xE6\x9E\x90\xEF\xBC\x9Alyrisk \xE6\xAD\x8C\xE8\xAF\x8D\xE5\xBA\x93";
 // 音频播放：BASS 接口音频库
 constexpr const char* AudioCredit =
-    "\xD2\xF4\xC6\xB5\xB2\xA5\xB7\xC5\xA3\xBA"
-    "BASS \xBD\xD3\xBF\xDA\xD2\xF4\xC6\xB5\xBF\xE2";
+    "\xE9\x9F\xB3\xE9\xA2\x91\xE6\x92\xAD\xE6\x94\xBE\xEF\xBC\x9A"
+    "BASS \xE6\x8E\xA5\xE5\x8F\xA3\xE9\x9F\xB3\xE9\xA2\x91\xE5\xBA\x93";
 
 constexpr uint32_t Black = 0x000000;
 constexpr uint32_t White = 0xFFFFFF;

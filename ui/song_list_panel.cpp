@@ -13,11 +13,11 @@
 
 namespace {
 
-// Program text (code page 936).
-constexpr const char* OpenFileText = "\xB4\xF2\xBF\xAA\xCE\xC4\xBC\xFE";            // 打开文件
-constexpr const char* OpenFolderText = "\xB4\xF2\xBF\xAA\xCE\xC4\xBC\xFE\xBC\xD0";  // 打开文件夹
-constexpr const char* HeadingText = "\xB8\xE8\xC7\xFA\xC1\xD0\xB1\xED";             // 歌曲列表
-constexpr const char* EmptyListText = "\xC1\xD0\xB1\xED\xCE\xAA\xBF\xD5";           // 列表为空
+// Program text (UTF-8).
+constexpr const char* OpenFileText = "\xE6\x89\x93\xE5\xBC\x80\xE6\x96\x87\xE4\xBB\xB6";            // 打开文件
+constexpr const char* OpenFolderText = "\xE6\x89\x93\xE5\xBC\x80\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xB9";  // 打开文件夹
+constexpr const char* HeadingText = "\xE6\xAD\x8C\xE6\x9B\xB2\xE5\x88\x97\xE8\xA1\xA8";             // 歌曲列表
+constexpr const char* EmptyListText = "\xE5\x88\x97\xE8\xA1\xA8\xE4\xB8\xBA\xE7\xA9\xBA";           // 列表为空
 
 void PanelToggle(const LayoutInputs& layout) {
     const FloatRect square = DrawnRect(Region::PanelToggle, layout);

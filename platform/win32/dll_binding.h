@@ -57,7 +57,7 @@ inline constexpr unsigned BindFailureExitCode = 0xB1D;
 // the default. Set it before the first binding.
 void SetBindFailureReporter(BindFailureReporter reporter);
 
-// "无法找到指定DLL库文件“%s”中的输出命令“%s”" filled in, as UTF-16 and as program text (GBK).
+// "无法找到指定DLL库文件“%s”中的输出命令“%s”" filled in, as UTF-16 and as program text.
 std::wstring BindFailureMessageUtf16(const char* libraryFile, const char* functionName);
 std::string BindFailureMessage(const char* libraryFile, const char* functionName);
 

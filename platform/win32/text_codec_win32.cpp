@@ -4,6 +4,8 @@
 
 std::u16string DecodeToUtf16(std::string_view bytes, unsigned codePage)
 {
+    if (codePage == CodePageUtf8)
+        return DecodeUtf8(bytes);
     if (bytes.empty() || bytes.size() > INT_MAX)
         return {};
     const int size = static_cast<int>(bytes.size());
@@ -38,16 +40,14 @@ std::u16string FoldSupplementaryCharacters(std::u16string_view text)
 
 std::string EncodeFromUtf16(std::u16string_view text, unsigned codePage)
 {
+    if (codePage == CodePageUtf8)
+        return EncodeUtf8(text);
     if (text.empty() || text.size() > INT_MAX)
         return {};
-    // UTF-8 takes no default character; every other code page gets '?'.
-    const bool utf8 = codePage == CP_UTF8;
-    const std::u16string folded = utf8 ? std::u16string() : FoldSupplementaryCharacters(text);
-    if (!utf8)
-        text = folded;
-    const auto* units = reinterpret_cast<const wchar_t*>(text.data());
-    const int count = static_cast<int>(text.size());
-    const char* fallback = utf8 ? nullptr : "?";
+    const std::u16string folded = FoldSupplementaryCharacters(text);
+    const auto* units = reinterpret_cast<const wchar_t*>(folded.data());
+    const int count = static_cast<int>(folded.size());
+    const char* fallback = "?";
     const int size = WideCharToMultiByte(codePage, 0, units, count, nullptr, 0, fallback, nullptr);
     if (size <= 0)
         return {};

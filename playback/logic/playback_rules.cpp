@@ -4,51 +4,23 @@
 
 namespace {
 
-constexpr unsigned char GbkLeadFirst = 0x81;
-constexpr unsigned char GbkLeadLast = 0xFE;
 constexpr char PathSeparator = '\\';
-constexpr char AltPathSeparator = '/';
+constexpr std::string_view PathSeparators = "\\/";
 
 constexpr double SecondsPerDay = 86400.0;
 constexpr double SecondsPerHour = 3600.0;
 constexpr double SecondsPerMinute = 60.0;
 
-bool IsGbkLead(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= GbkLeadFirst && byte <= GbkLeadLast;
-}
-
 // Position just after the last path separator, or 0 when there is none.
 size_t FileNameStart(std::string_view path) {
-    size_t start = 0;
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (IsGbkLead(path[i]) && i + 1 < path.size()) {
-            ++i;  // the second byte may be 0x5C; it is no separator
-        } else if (path[i] == PathSeparator || path[i] == AltPathSeparator) {
-            start = i + 1;
-        }
-    }
-    return start;
-}
-
-// Position of the last single-byte character c, skipping second bytes of
-// two-byte characters; npos when there is none.
-size_t FindLastCharacter(std::string_view text, char c) {
-    size_t found = std::string_view::npos;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (IsGbkLead(text[i]) && i + 1 < text.size()) {
-            ++i;
-        } else if (text[i] == c) {
-            found = i;
-        }
-    }
-    return found;
+    const size_t last = path.find_last_of(PathSeparators);
+    return last == std::string_view::npos ? 0 : last + 1;
 }
 
 // Position of the "." that starts the file name's extension, or npos.
 size_t ExtensionDot(std::string_view path) {
     const size_t nameStart = FileNameStart(path);
-    const size_t dot = path.substr(nameStart).rfind('.');  // "." is never a second byte
+    const size_t dot = path.substr(nameStart).rfind('.');
     return dot == std::string_view::npos ? dot : nameStart + dot;
 }
 
@@ -78,7 +50,7 @@ std::string FormatDuration(int32_t seconds, std::string_view templateText) {
     const char letters[] = {'d', 'h', 'm', 's'};
     std::string text(templateText);
     for (int i = 0; i < 4; ++i) {
-        const size_t at = FindLastCharacter(text, letters[i]);
+        const size_t at = text.rfind(letters[i]);
         if (at != std::string::npos) text.replace(at, 1, std::to_string(parts[i]));
     }
     return text;
@@ -151,10 +123,7 @@ std::string DialogFilter(std::string_view filter) {
     std::string pieces;
     int count = 1;
     for (size_t i = 0; i < filter.size(); ++i) {
-        if (IsGbkLead(filter[i]) && i + 1 < filter.size()) {
-            pieces += filter.substr(i, 2);  // a second byte may be "|"
-            ++i;
-        } else if (filter[i] == '|') {
+        if (filter[i] == '|') {
             pieces += '\0';
             ++count;
         } else {

@@ -2,8 +2,7 @@
 // Rules of track loading and the song list that need no Windows: the two time
 // texts, the titles and side files derived from a track's path, list
 // positions, volumes and the fade steps. Paths and texts are program text
-// (code page 936): every search for "\" walks whole GBK characters, because
-// 0x5C is also a valid second byte of a two-byte character.
+// (UTF-8), where "\", "/", "." and "|" never occur inside another character.
 
 #include <cstdint>
 #include <string>
@@ -11,7 +10,7 @@
 #include <vector>
 
 // "d天h小时m分s秒" in program text.
-inline constexpr std::string_view DefaultDurationTemplate = "d\xCC\xECh\xD0\xA1\xCA\xB1m\xB7\xD6s\xC3\xEB";
+inline constexpr std::string_view DefaultDurationTemplate = "d\xE5\xA4\xA9h\xE5\xB0\x8F\xE6\x97\xB6m\xE5\x88\x86s\xE7\xA7\x92";
 inline constexpr std::string_view MinutesSecondsTemplate = "m:s";
 
 // Replaces the last "d", "h", "m" and "s" of the template (in that order) by

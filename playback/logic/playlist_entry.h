@@ -1,5 +1,5 @@
 #pragma once
-// One row of the song list. Texts are program text (code page 936).
+// One row of the song list. Texts are program text (UTF-8).
 
 #include <string>
 #include <vector>

@@ -8,6 +8,7 @@
 #include "app/globals.h"
 #include "app/settings.h"
 #include "app/window_proc.h"
+#include "platform/text_codec.h"
 #include "ui/backdrop.h"
 #include "ui/display_scale.h"
 #include "ui/ui_state.h"
@@ -91,6 +92,30 @@ TEST_F(ShellWindow, BackdropKindIsWrittenAsTwoOrThree) {
     EXPECT_EQ(ReadBackdropSetting(), 3);
     Write("Backdrop", "5");
     EXPECT_EQ(ReadBackdropSetting(), 5);
+}
+
+// A profile folder such as C:\Users\Jürgen: the settings reach the real
+// folder whatever the ANSI code page (CTest runs this under 936 and 1252).
+TEST_F(ShellWindow, SettingsPersistUnderANonAsciiProfileFolder) {
+    const std::wstring profile = std::wstring(Root.begin(), Root.end()) + L"\\J\u00FCrgen \u00F8 \uD55C";
+    ASSERT_TRUE(CreateDirectoryW(profile.c_str(), nullptr)) << GetLastError() << " " << Root;
+    const std::u16string profile16(profile.begin(), profile.end());
+    gSettingsPath = Utf16ToProgramText(profile16) + "\\Tamber\\Settings\\settings.ini";
+    SaveWindowSettings();
+    SaveBackdropSetting(3);
+    const std::wstring file = profile + L"\\Tamber\\Settings\\settings.ini";
+    wchar_t width[16] = {};
+    GetPrivateProfileStringW(L"Window", L"Width", L"missing", width, 16, file.c_str());
+    EXPECT_STREQ(width, L"800");
+    EXPECT_EQ(ReadBackdropSetting(), 3);
+    SetWindowPos(gMainWindow, nullptr, 10, 20, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE);
+    RestoreWindowSettings();
+    EXPECT_EQ(WindowRect().right - WindowRect().left, 800);
+    EXPECT_EQ(WindowRect().left, 100);
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW((profile + L"\\Tamber\\Settings").c_str());
+    RemoveDirectoryW((profile + L"\\Tamber").c_str());
+    RemoveDirectoryW(profile.c_str());
 }
 
 TEST_F(ShellWindow, NoFileGivesDefaultSizeAndBackdropTwo) {

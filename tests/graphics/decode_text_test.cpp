@@ -125,12 +125,12 @@ TEST_F(TextTest, LayoutOfCrLfHasTwoLines) {
     }
 }
 
-TEST_F(TextTest, ProgramTextIsGbk) {
+TEST_F(TextTest, ProgramTextIsUtf8) {
     TextFormatLayer format;
     ASSERT_TRUE(gDWriteFactory.CreateTextFormat("Microsoft Yahei UI", 17.0f, format));
     TextLayoutLayer layout;
-    // "\xB8\xE8\xB4\xCA" is 歌词 in code page 936: two characters.
-    ASSERT_TRUE(gDWriteFactory.CreateTextLayout(std::string_view("\xB8\xE8\xB4\xCA"), format.Get(), 400, 200, layout));
+    // 歌词: two characters in six UTF-8 bytes (three characters if read as GBK).
+    ASSERT_TRUE(gDWriteFactory.CreateTextLayout(std::string_view("歌词"), format.Get(), 400, 200, layout));
     UINT32 clusters = 0;
     layout->GetClusterMetrics(nullptr, 0, &clusters);
     EXPECT_EQ(clusters, 2u);

@@ -235,7 +235,7 @@ TEST_F(DeviceTest, PresentedFrameReachesTheWindow) {
         brush.SetColor(D2D1_COLOR_F{0, 0.5f, 0, 1});
         gDeviceContext.FillRectangle(D2D1_RECT_F{200, 120, 240, 160}, brush.Get());
         brush.SetColor(D2D1_COLOR_F{0, 0, 0, 1});
-        gDeviceContext.DrawText("Tamber \xB8\xE8\xB4\xCA", format.Get(), D2D1_RECT_F{4, 0, 236, 60}, brush.Get());  // 歌词
+        gDeviceContext.DrawText("Tamber \xE6\xAD\x8C\xE8\xAF\x8D", format.Get(), D2D1_RECT_F{4, 0, 236, 60}, brush.Get());  // 歌词
         gDeviceContext.DrawBitmap(logo.Get(), D2D1_RECT_F{100, 80, 148, 128});
         ASSERT_TRUE(gDeviceContext.EndDraw());
         ASSERT_TRUE(gSwapChain.Present(0, 0));

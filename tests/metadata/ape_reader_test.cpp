@@ -100,7 +100,7 @@ TEST(ApeHeader, NewLayoutGivesStreamFields)
     EXPECT_EQ(read.Info.Encoder, "Monkey's Audio 3.99");
     EXPECT_EQ(read.Info.BitRateText, "16");
     EXPECT_EQ(read.Info.SampleRateText, "44100");
-    EXPECT_EQ(read.Info.ChannelsText, GbkStereo);
+    EXPECT_EQ(read.Info.ChannelsText, ShownStereo);
 }
 
 TEST(ApeHeader, EncoderTextDropsTrailingZeros)
@@ -129,7 +129,7 @@ TEST(ApeHeader, OldLayoutBlocksPerFrameByVersion)
         const ReadResult read = ReadApe(OldMacHeader(c.Version, c.CompressionLevel, 1, 1024, 2, 0));
         EXPECT_EQ(read.Info.DurationText, c.Duration);
         EXPECT_EQ(read.Info.BitRateText, "0");  // not stored before 3.98
-        EXPECT_EQ(read.Info.ChannelsText, GbkMono);
+        EXPECT_EQ(read.Info.ChannelsText, ShownMono);
     }
 }
 
@@ -155,7 +155,7 @@ TEST(ApeTagItems, FieldsAndConversions)
                                .Item("Title", Utf8Chinese)
                                .Item("Artist", "A")
                                .Item("Album", "B")
-                               .Item("Year", "\xB6\xFE")  // not UTF-8: kept as is
+                               .Item("Year", "\xB6\xFE")  // not UTF-8: 8-bit text in code page 936
                                .Item("Copyright", "C")
                                .Item("Comment", "D")
                                .Item("Genre", "E")
@@ -164,10 +164,10 @@ TEST(ApeTagItems, FieldsAndConversions)
                                .Build();
     const ReadResult read = ReadApe(Concat({NewMacHeader(3990, 73728, 1000, 100, 16, 2, 44100), tag}));
     EXPECT_EQ(read.Result, 1);
-    EXPECT_EQ(read.Info.Title, GbkChinese);
+    EXPECT_EQ(read.Info.Title, Utf8Chinese);
     EXPECT_EQ(read.Info.Artist, "A");
     EXPECT_EQ(read.Info.Album, "B");
-    EXPECT_EQ(read.Info.Year, "\xB6\xFE");
+    EXPECT_EQ(read.Info.Year, "\xE4\xBA\x8C");  // 二
     EXPECT_EQ(read.Info.Copyright, "C");
     EXPECT_EQ(read.Info.Comment, "D");
     EXPECT_EQ(read.Info.Genre, "E");

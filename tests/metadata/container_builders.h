@@ -96,10 +96,9 @@ inline void ReadEveryPrefix(Reader reader, const ByteVector& bytes, std::string_
     }
 }
 
-// GBK words the readers show.
-inline constexpr std::string_view GbkMono = "\xB5\xA5\xC9\xF9\xB5\xC0";       // 单声道
-inline constexpr std::string_view GbkStereo = "\xC1\xA2\xCC\xE5\xC9\xF9";     // 立体声
-inline constexpr std::string_view GbkMulti = "\xB6\xE0\xC9\xF9\xB5\xC0";      // 多声道
-inline constexpr std::string_view GbkUnknown = "\xCE\xB4\xD6\xAA";            // 未知
-inline constexpr std::string_view Utf8Chinese = "\xE4\xB8\xAD\xE6\x96\x87";   // 中文 in UTF-8
-inline constexpr std::string_view GbkChinese = "\xD6\xD0\xCE\xC4";            // 中文 in GBK
+// Words the readers show (program text, UTF-8).
+inline constexpr std::string_view ShownMono = "\xE5\x8D\x95\xE5\xA3\xB0\xE9\x81\x93";    // 单声道
+inline constexpr std::string_view ShownStereo = "\xE7\xAB\x8B\xE4\xBD\x93\xE5\xA3\xB0";  // 立体声
+inline constexpr std::string_view ShownMulti = "\xE5\xA4\x9A\xE5\xA3\xB0\xE9\x81\x93";   // 多声道
+inline constexpr std::string_view ShownUnknown = "\xE6\x9C\xAA\xE7\x9F\xA5";              // 未知
+inline constexpr std::string_view Utf8Chinese = "\xE4\xB8\xAD\xE6\x96\x87";              // 中文 in UTF-8

@@ -8,7 +8,7 @@
 namespace {
 
 // 中文标题, written as UTF-8 by the tools, in GBK.
-constexpr std::string_view GbkTitle = "\xD6\xD0\xCE\xC4\xB1\xEA\xCC\xE2";
+constexpr std::string_view ShownTitle = "\xE4\xB8\xAD\xE6\x96\x87\xE6\xA0\x87\xE9\xA2\x98";
 
 struct Expected {
     std::string TrackInfo::*Field;
@@ -26,7 +26,7 @@ TEST(ContainerFixtures, Flac)
     TrackInfo info;
     EXPECT_EQ(ReadTrackInfo(FixturePath("container_flac.flac"), info), 1);
     ExpectFields(info, {
-        {&TrackInfo::Title, std::string(GbkTitle)},
+        {&TrackInfo::Title, std::string(ShownTitle)},
         {&TrackInfo::Artist, "FLAC Artist"},  // "Artist" and
         {&TrackInfo::Album, "FLAC Album"},    // "album": any letter case
         {&TrackInfo::Year, "2021"},
@@ -38,7 +38,7 @@ TEST(ContainerFixtures, Flac)
         {&TrackInfo::Copyright, "(c) Tamber"},
         {&TrackInfo::Encoder, "Free Lossless Audio Codec(reference libFLAC 1.4.2 20221022)"},
         {&TrackInfo::SampleRateText, "8000"},
-        {&TrackInfo::ChannelsText, std::string(GbkStereo)},
+        {&TrackInfo::ChannelsText, std::string(ShownStereo)},
         {&TrackInfo::DurationText, "00:01"},  // 12000 samples / 8000 Hz
         // 12,879 bytes of 12000 x 2 x 16 / 8 = 48,000 raw bytes: 26.8 %.
         {&TrackInfo::BitRateText, "27"},
@@ -56,7 +56,7 @@ TEST(ContainerFixtures, OggVorbis)
     ExpectFields(info, {
         {&TrackInfo::Title, "a=b"},
         {&TrackInfo::Artist, "Ogg Artist"},
-        {&TrackInfo::Album, std::string(GbkTitle)},
+        {&TrackInfo::Album, std::string(ShownTitle)},
         {&TrackInfo::Track, "7"},
         {&TrackInfo::Year, "2020-05-01"},
         {&TrackInfo::Genre, "Rock"},
@@ -66,7 +66,7 @@ TEST(ContainerFixtures, OggVorbis)
         {&TrackInfo::Lyrics, lyrics},  // spans two pages
         {&TrackInfo::Encoder, "Vorbis(Xiph.Org libVorbis I 20200704 (Reducing Environment))"},
         {&TrackInfo::SampleRateText, "22050"},
-        {&TrackInfo::ChannelsText, std::string(GbkMono)},
+        {&TrackInfo::ChannelsText, std::string(ShownMono)},
         {&TrackInfo::DurationText, "00:01"},  // granule 33075 / 22050 Hz = 1.5 s
         // 77,191 bytes over 1500 ms: 77191 / 1500 / 125 x 1000 = 411.7.
         {&TrackInfo::BitRateText, "412"},
@@ -78,7 +78,7 @@ TEST(ContainerFixtures, M4a)
     TrackInfo info;
     EXPECT_EQ(ReadTrackInfo(FixturePath("container_aac.m4a"), info), 0);  // M4A gives 0
     ExpectFields(info, {
-        {&TrackInfo::Title, std::string(GbkTitle)},
+        {&TrackInfo::Title, std::string(ShownTitle)},
         {&TrackInfo::Artist, "M4A Artist"},
         {&TrackInfo::Album, "M4A Album"},
         {&TrackInfo::Year, "2019"},
@@ -119,7 +119,7 @@ TEST(ContainerFixtures, ApeTagOnEveryApeExtension)
         TrackInfo info;
         EXPECT_EQ(ReadTrackInfo(FixturePath(name), info), 1);
         ExpectFields(info, {
-            {&TrackInfo::Title, std::string(GbkTitle)},
+            {&TrackInfo::Title, std::string(ShownTitle)},
             {&TrackInfo::Artist, "APE Artist"},  // key "ARTIST"; "Album Artist" is another item
             {&TrackInfo::Album, "APE Album"},
             {&TrackInfo::Year, "2017"},
@@ -140,7 +140,7 @@ TEST(ContainerFixtures, MonkeysAudioHeader)
         {&TrackInfo::Encoder, "Monkey's Audio 3.99"},
         {&TrackInfo::BitRateText, "16"},
         {&TrackInfo::SampleRateText, "44100"},
-        {&TrackInfo::ChannelsText, std::string(GbkStereo)},
+        {&TrackInfo::ChannelsText, std::string(ShownStereo)},
         {&TrackInfo::DurationText, "00:01"},  // (2 - 1) x 73728 + 1000 = 74728 samples: 1.69 s
     });
     TrackInfo wav;
@@ -153,7 +153,7 @@ TEST(ContainerFixtures, ApeTagBeforeId3v1)
 {
     TrackInfo info;
     EXPECT_EQ(ReadApeFile(FixturePath("container_apetag.mp3"), info), 1);
-    EXPECT_EQ(info.Title, GbkTitle);
+    EXPECT_EQ(info.Title, ShownTitle);
     EXPECT_EQ(info.Lyrics, "ape lyrics");
     // In the MP3 chain the ID3v1 fields win; lyrics and cover have no ID3v1 field.
     TrackInfo chain;

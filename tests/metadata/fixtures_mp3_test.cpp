@@ -1,6 +1,6 @@
 // ReadTrackInfo over the MP3 fixtures made by make_mp3_fixtures.sh (lame +
 // mutagen). Expected values are worked out from the tag bytes and the frame
-// header; texts are GBK.
+// header; texts are program text (UTF-8).
 
 #include "metadata/track_info.h"
 
@@ -31,8 +31,8 @@ const std::vector<std::pair<const char*, Field>> AllTextFields = {
     {"DurationText", &TrackInfo::DurationText},
 };
 
-constexpr std::string_view Mono = "\xB5\xA5\xC9\xF9\xB5\xC0";                    // 单声道
-constexpr std::string_view JointStereo = "\xC1\xA2\xCC\xE5\xC9\xF9(Joint)";       // 立体声(Joint)
+constexpr std::string_view Mono = "\xE5\x8D\x95\xE5\xA3\xB0\xE9\x81\x93";                    // 单声道
+constexpr std::string_view JointStereo = "\xE7\xAB\x8B\xE4\xBD\x93\xE5\xA3\xB0(Joint)";       // 立体声(Joint)
 
 // The constant-rate stream: MPEG 2 Layer III, 32 kbit/s, 22050 Hz, mono, 4284
 // bytes of audio: 4284 * 8 / 32000 = 1.07 s.
@@ -76,7 +76,7 @@ TEST(Mp3Fixtures, ReadTrackInfoGivesTheWorkedOutValues)
         {"mp3_v23_latin.mp3",
          std::vector<FieldValue>{
              {&TrackInfo::Title, "english title"},  // no frame but COMM/USLT loses letters
-             {&TrackInfo::Artist, "\xD6\xDC\xBD\xDC\xC2\xD7"},  // GBK bytes in a Latin-1 frame: 周杰伦
+             {&TrackInfo::Artist, "\xE5\x91\xA8\xE6\x9D\xB0\xE4\xBC\xA6"},  // GBK bytes in a Latin-1 frame: 周杰伦
              {&TrackInfo::Album, "Latin Album"},
              {&TrackInfo::Track, "3/12"},
              {&TrackInfo::Year, "2001"},
@@ -85,35 +85,35 @@ TEST(Mp3Fixtures, ReadTrackInfoGivesTheWorkedOutValues)
              {&TrackInfo::Copyright, "(c) 2001"},
              {&TrackInfo::Url, "http://example.com/"},
              {&TrackInfo::Comment, "comment text"},
-             {&TrackInfo::Lyrics, "\xB8\xE8\xB4\xCA"},  // 歌词
+             {&TrackInfo::Lyrics, "\xE6\xAD\x8C\xE8\xAF\x8D"},  // 歌词
          } + CbrStream(),
          Jpeg},
         {"mp3_v23_utf16.mp3",
          std::vector<FieldValue>{
-             {&TrackInfo::Title, "\xD6\xD0\xCE\xC4\xB1\xEA\xCC\xE2\xB7\xC2"},  // 中文标题仿
-             {&TrackInfo::Artist, "Artist \xB8\xE8\xCA\xD6"},                  // Artist 歌手
-             {&TrackInfo::Album, "\xD7\xA8\xBC\xAD"},                          // 专辑
+             {&TrackInfo::Title, "\xE4\xB8\xAD\xE6\x96\x87\xE6\xA0\x87\xE9\xA2\x98\xE4\xBB\xBF"},  // 中文标题仿
+             {&TrackInfo::Artist, "Artist \xE6\xAD\x8C\xE6\x89\x8B"},                  // Artist 歌手
+             {&TrackInfo::Album, "\xE4\xB8\x93\xE8\xBE\x91"},                          // 专辑
              {&TrackInfo::Year, "2002"},
              {&TrackInfo::Genre, "Pop"},
              {&TrackInfo::Url, "http://example.cn/"},
-             {&TrackInfo::Comment, "\xC6\xC0\xC2\xDB"},  // 评论, after the description 说明
+             {&TrackInfo::Comment, "\xE8\xAF\x84\xE8\xAE\xBA"},  // 评论, after the description 说明
              {&TrackInfo::Lyrics, "Line one"},
          } + CbrStream(),
          Png},
         {"mp3_v24_utf16be.mp3",
          std::vector<FieldValue>{
-             {&TrackInfo::Title, "\xB4\xF3\xB1\xEA\xCC\xE2"},  // 大标题
+             {&TrackInfo::Title, "\xE5\xA4\xA7\xE6\xA0\x87\xE9\xA2\x98"},  // 大标题
              {&TrackInfo::Artist, "Singer"},
-             {&TrackInfo::Album, "\xB7\xC2\xB7\xF0"},  // 仿佛
+             {&TrackInfo::Album, "\xE4\xBB\xBF\xE4\xBD\x9B"},  // 仿佛
              {&TrackInfo::Year, "2020"},               // from TDRC
-             {&TrackInfo::Comment, "\xB4\xF3\xC6\xC0\xC2\xDB"},  // 大评论
+             {&TrackInfo::Comment, "\xE5\xA4\xA7\xE8\xAF\x84\xE8\xAE\xBA"},  // 大评论
          } + CbrStream(),
          {}},
         {"mp3_v24_utf8.mp3",
          std::vector<FieldValue>{
-             {&TrackInfo::Title, "UTF-8 \xB1\xEA\xCC\xE2"},  // UTF-8 标题
+             {&TrackInfo::Title, "UTF-8 \xE6\xA0\x87\xE9\xA2\x98"},  // UTF-8 标题
              {&TrackInfo::Artist, "England"},
-             {&TrackInfo::Album, "Album \xD7\xA8\xBC\xAD"},
+             {&TrackInfo::Album, "Album \xE4\xB8\x93\xE8\xBE\x91"},
              {&TrackInfo::Track, "7"},
              {&TrackInfo::Year, "2019-05-06"},
              {&TrackInfo::Comment, "Kommentar"},  // language deu, description d
@@ -122,7 +122,7 @@ TEST(Mp3Fixtures, ReadTrackInfoGivesTheWorkedOutValues)
         {"mp3_v10.mp3",
          std::vector<FieldValue>{
              {&TrackInfo::Title, "V1 Title"},
-             {&TrackInfo::Artist, "\xD6\xDC\xBD\xDC\xC2\xD7"},
+             {&TrackInfo::Artist, "\xE5\x91\xA8\xE6\x9D\xB0\xE4\xBC\xA6"},
              {&TrackInfo::Album, "V1 Album"},
              {&TrackInfo::Year, "1999"},
              {&TrackInfo::Comment, "A comment of thirty bytes long"},  // v1.0: no track
@@ -140,7 +140,7 @@ TEST(Mp3Fixtures, ReadTrackInfoGivesTheWorkedOutValues)
              {&TrackInfo::Genre, "Synthpop"},
          } + CbrStream(),
          {}},
-        {"mp3_vbr_xing.mp3", std::vector<FieldValue>{{&TrackInfo::Title, "VBR \xB1\xEA\xCC\xE2"}} + VbrStream(), {}},
+        {"mp3_vbr_xing.mp3", std::vector<FieldValue>{{&TrackInfo::Title, "VBR \xE6\xA0\x87\xE9\xA2\x98"}} + VbrStream(), {}},
     };
     for (const FixtureCase& c : cases) {
         SCOPED_TRACE(c.File);

@@ -76,7 +76,7 @@ TEST(FlacStreamInfo, PackedFields)
     const ReadResult read = ReadFlac(Flac().Block(StreamInfoType, info, true).Build());
     EXPECT_EQ(read.Result, 1);
     EXPECT_EQ(read.Info.SampleRateText, "44100");
-    EXPECT_EQ(read.Info.ChannelsText, GbkStereo);
+    EXPECT_EQ(read.Info.ChannelsText, ShownStereo);
     EXPECT_EQ(read.Info.DurationText, "04:00");  // 10,597,059 samples
 }
 
@@ -97,8 +97,8 @@ TEST(FlacStreamInfo, SizeAsPercentOfRawPcm)
 
 TEST(FlacStreamInfo, ChannelWordsAndZeroes)
 {
-    EXPECT_EQ(ReadFlac(Flac().Block(0, StreamInfo(8000, 1, 8, 8000), true).Build()).Info.ChannelsText, GbkMono);
-    EXPECT_EQ(ReadFlac(Flac().Block(0, StreamInfo(8000, 6, 8, 8000), true).Build()).Info.ChannelsText, GbkMulti);
+    EXPECT_EQ(ReadFlac(Flac().Block(0, StreamInfo(8000, 1, 8, 8000), true).Build()).Info.ChannelsText, ShownMono);
+    EXPECT_EQ(ReadFlac(Flac().Block(0, StreamInfo(8000, 6, 8, 8000), true).Build()).Info.ChannelsText, ShownMulti);
     const ReadResult noRate = ReadFlac(Flac().Block(0, StreamInfo(0, 2, 16, 1000), true).Build());
     EXPECT_EQ(noRate.Info.DurationText, "");
     EXPECT_EQ(noRate.Info.SampleRateText, "0");
@@ -123,7 +123,7 @@ TEST(FlacComments, NamesValuesAndVendor)
     EXPECT_EQ(read.Info.Artist, "x");
     EXPECT_EQ(read.Info.Album, "lower");
     EXPECT_EQ(read.Info.Track, "7");
-    EXPECT_EQ(read.Info.Title, GbkChinese);
+    EXPECT_EQ(read.Info.Title, Utf8Chinese);
     EXPECT_EQ(read.Info.Year, "2020");
     EXPECT_EQ(read.Info.Genre, "g");
     EXPECT_EQ(read.Info.Comment, "a=b");

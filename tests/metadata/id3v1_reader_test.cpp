@@ -40,7 +40,7 @@ TEST(Id3v1Reader, ChineseTextIsProgramText)
 {
     Id3v1Fields f;
     f.Title = "\xD6\xD0\xCE\xC4";  // 中文 in GBK
-    EXPECT_EQ(ReadTag(f).Title, "\xD6\xD0\xCE\xC4");
+    EXPECT_EQ(ReadTag(f).Title, "\xE4\xB8\xAD\xE6\x96\x87");
 }
 
 TEST(Id3v1Reader, TrackNumberOnlyInVersion11)

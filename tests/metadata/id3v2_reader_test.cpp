@@ -7,9 +7,10 @@
 
 namespace {
 
-// GBK forms of the Chinese test texts.
-constexpr std::string_view GbkChinese = "\xD6\xD0\xCE\xC4";  // 中文
-constexpr std::string_view GbkFang = "\xB7\xC2";             // 仿 (U+4EFF: its low byte is 0xFF)
+constexpr std::string_view GbkChinese = "\xD6\xD0\xCE\xC4";  // 中文 in code page 936
+// The texts as the fields hold them (UTF-8).
+constexpr std::string_view Chinese = "中文";
+constexpr std::string_view Fang = "仿";  // U+4EFF: its low byte is 0xFF
 
 TrackInfo ReadTag(const ByteVector& bytes)
 {
@@ -34,22 +35,23 @@ TEST(Id3TextToText, DecodesEveryEncoding)
         {"latin keeps leading letters", Latin1("England"), "England"},
         {"latin eng prefix", Latin1("english song"), "english song"},
         {"latin values run together", Latin1(std::string_view("A\0B\0", 4)), "AB"},
-        {"latin is program text", Latin1(GbkChinese), std::string(GbkChinese)},
+        {"latin is code page 936", Latin1(GbkChinese), std::string(Chinese)},
         {"utf16 bom le", Utf16Bom(u"Song"), "Song"},
         {"utf16 bom be", ByteVector{0x01, 0xFE, 0xFF} + Utf16Be(u"Song"), "Song"},
         {"utf16 no bom is le", ByteVector{0x01} + Utf16Le(u"Song"), "Song"},
-        {"utf16 chinese", Utf16Bom(u"中文"), std::string(GbkChinese)},
-        {"utf16 unit with low byte ff survives", Utf16Bom(u"仿A"), std::string(GbkFang) + "A"},
+        {"utf16 chinese", Utf16Bom(u"中文"), std::string(Chinese)},
+        {"utf16 unit with low byte ff survives", Utf16Bom(u"仿A"), std::string(Fang) + "A"},
+        {"utf16 beyond code page 936", Utf16Bom(u"Bj\u00F6rk \u2660 \uD55C \U0001F3B5"), "Bj\u00F6rk \u2660 \uD55C \U0001F3B5"},
         {"utf16 bom inside text dropped", Utf16Bom(u"A\uFEFFB"), "AB"},
         {"utf16 values each with bom", Utf16Bom(u"A") + ByteVector{0, 0, 0xFE, 0xFF} + Utf16Be(u"B"), "AB"},
         {"utf16 odd trailing byte ignored", Utf16Bom(u"AB") + ByteVector{0x43}, "AB"},
         {"utf16 leading zero unit", ByteVector{0x01, 0x00, 0x00, 0xFF, 0xFE} + Utf16Le(u"X"), "X"},
         {"utf16be without bom", Utf16BeBody(u"Song"), "Song"},
-        {"utf16be chinese", Utf16BeBody(u"中文"), std::string(GbkChinese)},
-        {"utf16be with bom", ByteVector{0x02, 0xFE, 0xFF} + Utf16Be(u"仿"), std::string(GbkFang)},
-        {"utf16be low byte ff survives", Utf16BeBody(u"仿"), std::string(GbkFang)},
+        {"utf16be chinese", Utf16BeBody(u"中文"), std::string(Chinese)},
+        {"utf16be with bom", ByteVector{0x02, 0xFE, 0xFF} + Utf16Be(u"仿"), std::string(Fang)},
+        {"utf16be low byte ff survives", Utf16BeBody(u"仿"), std::string(Fang)},
         {"utf8", Utf8("Song"), "Song"},
-        {"utf8 chinese", Utf8("中文"), std::string(GbkChinese)},
+        {"utf8 chinese", Utf8("中文"), std::string(Chinese)},
         {"utf8 first value only", Utf8(std::string_view("A\0B", 3)), "A"},
         {"utf8 bom dropped", Utf8("\xEF\xBB\xBFSong"), "Song"},
         {"unknown encoding", ByteVector{0x04, 'A', 'B'}, ""},
@@ -67,15 +69,15 @@ TEST(Id3TextToText, LanguageFramesTakeTheTextAfterTheDescription)
     const TextCase cases[] = {
         {"latin eng", Latin1(std::string_view("engd\0hello", 10)), "hello"},
         {"latin any language", Latin1(std::string_view("deu\0hallo", 9)), "hallo"},
-        {"latin chinese", Latin1(std::string("chi\0", 4) + std::string(GbkChinese)), std::string(GbkChinese)},
+        {"latin chinese", Latin1(std::string("chi\0", 4) + std::string(GbkChinese)), std::string(Chinese)},
         {"utf16 description and text",
          ByteVector{0x01} + Bytes("eng") + ByteVector{0xFF, 0xFE} + Utf16Le(u"d") + ByteVector{0, 0, 0xFF, 0xFE} +
              Utf16Le(u"中文"),
-         std::string(GbkChinese)},
+         std::string(Chinese)},
         {"utf16 empty description without bom",
          ByteVector{0x01} + Bytes("eng") + ByteVector{0, 0, 0xFF, 0xFE} + Utf16Le(u"text"), "text"},
         {"utf16 odd language letters", ByteVector{0x01} + Bytes("XyZ") + ByteVector{0xFF, 0xFE, 0, 0, 0xFF, 0xFE} + Utf16Le(u"t"), "t"},
-        {"utf16be", ByteVector{0x02} + Bytes("eng") + Utf16Be(u"d") + ByteVector{0, 0} + Utf16Be(u"仿"), std::string(GbkFang)},
+        {"utf16be", ByteVector{0x02} + Bytes("eng") + Utf16Be(u"d") + ByteVector{0, 0} + Utf16Be(u"仿"), std::string(Fang)},
         {"utf8 description and text", Utf8(std::string_view("engdesc\0text", 12)), "text"},
         {"utf8 empty description", Utf8(std::string_view("eng\0text", 8)), "text"},
         {"missing terminator: all text", Latin1("engtext"), "text"},

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::string_view JointStereo = "\xC1\xA2\xCC\xE5\xC9\xF9(Joint)";  // 立体声(Joint)
+constexpr std::string_view JointStereo = "\xE7\xAB\x8B\xE4\xBD\x93\xE5\xA3\xB0(Joint)";  // 立体声(Joint)
 
 TrackInfo ReadStream(const ByteVector& bytes)
 {

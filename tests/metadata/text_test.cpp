@@ -4,13 +4,14 @@
 
 #include <vector>
 
-TEST(Utf16ToText, StopsAtZeroAndReplacesWhatGbkCannotHold)
+TEST(Utf16ToText, StopsAtZeroAndKeepsEveryCharacter)
 {
     const std::vector<uint8_t> bytes = {0x2D, 0x4E, 0x87, 0x65, 0x00, 0x00, 0x41, 0x00};  // 中文 0 A
-    EXPECT_EQ(Utf16ToText(bytes), "\xD6\xD0\xCE\xC4");
-    EXPECT_EQ(Utf16ToText(std::u16string_view(u"A\u0E01B")), "A?B");  // Thai ko kai is not in GBK
-    EXPECT_EQ(Utf16ToText(std::u16string_view(u"A\U0001F3B5B")), "A?B");  // a pair is one character
-    EXPECT_EQ(Utf16ToText(std::u16string_view(u"仿")), "\xB7\xC2");
+    EXPECT_EQ(Utf16ToText(bytes), "中文");
+    EXPECT_EQ(Utf16ToText(std::u16string_view(u"A\u0E01B")), "A\u0E01B");  // Thai ko kai, not in GBK
+    EXPECT_EQ(Utf16ToText(std::u16string_view(u"A\U0001F3B5B")), "A\U0001F3B5B");  // a pair
+    EXPECT_EQ(Utf16ToText(std::u16string_view(u"A\xD800" u"B")), "A\uFFFD" "B");  // a lone surrogate
+    EXPECT_EQ(Utf16ToText(std::u16string_view(u"仿")), "仿");
     const std::vector<uint8_t> odd = {0x41, 0x00, 0x42};
     EXPECT_EQ(Utf16ToText(odd), "A");
 }
@@ -19,7 +20,26 @@ TEST(Utf8ToUtf16, CutsAtNul)
 {
     const std::string text("\xE4\xB8\xAD" "A\0B", 5);
     EXPECT_EQ(Utf8ToUtf16({reinterpret_cast<const uint8_t*>(text.data()), text.size()}), u"中A");
-    EXPECT_EQ(Utf8ToText({reinterpret_cast<const uint8_t*>(text.data()), text.size()}), "\xD6\xD0" "A");
+    EXPECT_EQ(Utf8ToText({reinterpret_cast<const uint8_t*>(text.data()), text.size()}), "中A");
+}
+
+TEST(TagText, EightBitTextIsCodePage936AndUtf8IsCleaned)
+{
+    struct Case {
+        std::string In, FromBytes, FromUtf8;
+    };
+    const Case cases[] = {
+        {"plain", "plain", "plain"},
+        {"\xD6\xD0\xCE\xC4", "中文", "\uFFFD\uFFFD\uFFFD\uFFFD"},  // 中文 in code page 936
+        {"\xC3\xB6", "\u679A", "\u00F6"},                    // ö in UTF-8 reads as 枚 in 936
+        {std::string("a\0b", 3), "a", "a"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.In);
+        const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(c.In.data()), c.In.size());
+        EXPECT_EQ(BytesToText(bytes), c.FromBytes);
+        EXPECT_EQ(Utf8ToText(bytes), c.FromUtf8);
+    }
 }
 
 TEST(TrimText, RemovesAsciiAndFullWidthSpacesOnly)
@@ -29,10 +49,10 @@ TEST(TrimText, RemovesAsciiAndFullWidthSpacesOnly)
     };
     const Case cases[] = {
         {"  a b  ", "a b"},
-        {"\xA1\xA1 x \xA1\xA1\xA1\xA1", "x"},
+        {"\u3000 x \u3000\u3000", "x"},
         {"\ta\t", "\ta\t"},
         {"   ", ""},
-        {"\xA1", "\xA1"},
+        {"\xE3\x80", "\xE3\x80"},  // part of a full-width space
     };
     for (const Case& c : cases)
         EXPECT_EQ(TrimText(c.In), c.Out) << c.In;
@@ -45,10 +65,10 @@ TEST(FormatDecimal, ThirteenSignificantDigits)
     EXPECT_EQ(FormatDecimal(1.0 / 3.0), "0.3333333333333");
 }
 
-TEST(UpperAscii, PassesDoubleByteCharactersWhole)
+TEST(UpperAscii, ChangesOnlyAsciiLetters)
 {
     EXPECT_EQ(UpperAscii("a.Mp3"), "A.MP3");
-    EXPECT_EQ(UpperAscii("\xB8\x61z"), "\xB8\x61Z");  // trail byte 'a' of a GBK character stays
+    EXPECT_EQ(UpperAscii("\u00E9a.fl\u00E0c"), "\u00E9A.FL\u00E0C");
     EXPECT_TRUE(EqualsIgnoreCase("Title", "TITLE"));
     EXPECT_FALSE(EqualsIgnoreCase("Title", "TITLES"));
 }

@@ -152,9 +152,9 @@ TEST(WmaCodecList, DescriptionPieces)
         const char* SampleRate;
         std::string_view Channels;
     } cases[] = {
-        {u"128 kbps, 44 kHz, stereo 1-pass CBR", "128 kbps", "44 kHz", GbkStereo},
-        {u"64 kbps, 44 kHz, mono 1-pass CBR", "64 kbps", "44 kHz", GbkMono},
-        {u"64 kbps, 22 kHz, 5.1 channel", "64 kbps", "22 kHz", GbkUnknown},
+        {u"128 kbps, 44 kHz, stereo 1-pass CBR", "128 kbps", "44 kHz", ShownStereo},
+        {u"64 kbps, 44 kHz, mono 1-pass CBR", "64 kbps", "44 kHz", ShownMono},
+        {u"64 kbps, 22 kHz, 5.1 channel", "64 kbps", "22 kHz", ShownUnknown},
         {u" 32 kbps ", "32 kbps", "", ""},
     };
     for (const auto& c : cases) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/text_codec.h"
 #include "platform/win32/dll_binding.h"
 #include "bass/bass_api.h"
 #include "playback/audio_engine.h"
@@ -75,11 +76,9 @@ std::string Hex(const std::string& bytes) {
     return hex;
 }
 
-TEST(DllBinding, MessageIsTheFatalTextInGbk) {
-    // 无法找到指定DLL库文件“lib\bass.dll”中的输出命令“BASS_Init”
+TEST(DllBinding, MessageIsTheFatalText) {
     EXPECT_EQ(BindFailureMessage("lib\\bass.dll", "BASS_Init"),
-              "\xCE\xDE\xB7\xA8\xD5\xD2\xB5\xBD\xD6\xB8\xB6\xA8" "DLL" "\xBF\xE2\xCE\xC4\xBC\xFE\xA1\xB0"
-              "lib\\bass.dll" "\xA1\xB1\xD6\xD0\xB5\xC4\xCA\xE4\xB3\xF6\xC3\xFC\xC1\xEE\xA1\xB0" "BASS_Init" "\xA1\xB1");
+              "无法找到指定DLL库文件“lib\\bass.dll”中的输出命令“BASS_Init”");
 }
 
 TEST(DllBinding, MissingFunctionOrLibraryEndsTheProcessWithTheMessage) {
@@ -138,15 +137,24 @@ TEST(AudioEngineCreate, EmptyOrMissingPathLeavesLastStream) {
 }
 
 TEST(AudioEngineCreate, ProgramTextPathReachesTheLibrary) {
-    // 测试.wav: the path goes to the library as code page 936 bytes.
-    std::string folder = MakeTempFolder("gbk");
-    std::string path = folder + "\\\xB2\xE2\xCA\xD4.wav";
-    ASSERT_TRUE(CopyFileA(FixturePath("tone.wav").c_str(), path.c_str(), FALSE));
-    StreamHandle s = gEngine.CreateStream(path);
-    EXPECT_NE(s, 0u);
-    EXPECT_EQ(gEngine.StreamLengthText(s), "00:02");
-    gEngine.FreeStream(s);
-    DeleteFileA(path.c_str());
+    // Program text is UTF-8; the library gets the path as UTF-16, whatever
+    // the ANSI code page holds.
+    const std::string folder = MakeTempFolder("unicode");
+    const std::u16string folder16 = ProgramTextToUtf16(folder);
+    for (const std::u16string_view name : {u"测试.wav", u"Bj\u00F6rk \u00F8\u00F1\u00DF.wav", u"\uD55C\uAD6D\uC5B4 \u2660.wav"}) {
+        const std::u16string path16 = folder16 + u"\\" + std::u16string(name);
+        const std::wstring wide(path16.begin(), path16.end());
+        const std::string path = Utf16ToProgramText(path16);
+        SCOPED_TRACE(path);
+        ASSERT_TRUE(CopyFileA(FixturePath("tone.wav").c_str(), (folder + "\\copy.wav").c_str(), FALSE));
+        ASSERT_TRUE(MoveFileExW(std::wstring(folder16.begin(), folder16.end()).append(L"\\copy.wav").c_str(), wide.c_str(),
+                                MOVEFILE_REPLACE_EXISTING));
+        StreamHandle s = gEngine.CreateStream(path);
+        EXPECT_NE(s, 0u);
+        EXPECT_EQ(gEngine.StreamLengthText(s), "00:02");
+        gEngine.FreeStream(s);
+        DeleteFileW(wide.c_str());
+    }
     RemoveDirectoryA(folder.c_str());
 }
 

@@ -2,7 +2,7 @@
 //   bind_child missing-function   binds an export lib\incomplete.dll lacks
 //   bind_child missing-library    binds from a library that does not exist
 //   bind_child engine FILE        plays nothing, prints the stream length of FILE
-// A binding failure prints the fatal message (hex of its GBK bytes) and the
+// A binding failure prints the fatal message (hex of its UTF-8 bytes) and the
 // process ends with BindFailureExitCode.
 
 #include <windows.h>

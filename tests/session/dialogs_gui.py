@@ -2,7 +2,8 @@
 """The real open-file and folder dialogs of the song list under the X display
 in DISPLAY, driven with xdotool through tamber-session's openfile and
 openfolder commands: a path typed into the open-file dialog and Enter add and
-play that file; the folder dialog (no edit box: its flags are 0) cancelled
+play that file (a name with characters outside code page 936, in a folder
+named the same way: the dialog hands it back whole); the folder dialog (no edit box: its flags are 0) cancelled
 with Escape scans nothing and its thread ends.
 
 Usage: dialogs_gui.py --exe tamber-session.exe --emulator wine-exec --fixtures DIR --work DIR
@@ -54,11 +55,11 @@ def main():
     args = parser.parse_args()
     work = Path(args.work)
     work.mkdir(parents=True, exist_ok=True)
-    track = Path(args.fixtures) / "playback" / "titled.flac"
+    track = Path(args.fixtures) / "unicode" / "Motörhead ø" / "Björk - Jóga ø.mp3"
     script = work / "dialogs.txt"
     # The script posts on while a dialog runs: its modal loop dispatches the
     # waits' successors, so each step waits long enough for the driver below.
-    script.write_text("\n".join(["openfile", "wait 8000", "state", "openfolder", "wait 6000", "waitscan", "state"])
+    script.write_text("\n".join(["openfile", "wait 16000", "state", "openfolder", "wait 6000", "waitscan", "state"])
                       + "\n", encoding="utf-8")
     before = set(xdotool("search", "--onlyvisible", "--name", "."))
     session = subprocess.Popen([args.emulator, args.exe, win(script)], stdout=subprocess.PIPE,
@@ -66,7 +67,7 @@ def main():
     dialog = wait_for_window(OPEN_TITLE)
     time.sleep(1.0)
     focus(dialog, 0.03, 0.80)  # beside the file name label; the name box keeps the focus
-    xdotool("type", "--delay", "20", win(track))
+    xdotool("type", "--delay", "40", win(track))
     xdotool("key", "Return")
     # The folder dialog: the first new visible window that is not an IME's.
     time.sleep(2.5)
@@ -94,7 +95,8 @@ def main():
         opened, cancelled = states
         if [row["Path"] for row in opened["Rows"]] != [win(track)]:
             failures.append(f"open-file dialog: rows {opened['Rows']}")
-        if (opened["CurrentIndex"], opened["IsPlaying"], opened["Title"]) != (1, 1, "Flac Title"):
+        if (opened["CurrentIndex"], opened["IsPlaying"], opened["Title"], opened["LiveStreams"]) != \
+                (1, 1, "Jóga (Ørsted mix)", 1):
             failures.append(f"open-file dialog: state {opened}")
         if len(cancelled["Rows"]) != 1:
             failures.append(f"cancelled folder dialog added rows: {cancelled['Rows']}")

@@ -300,6 +300,54 @@ class BadInput(SessionCase):
         self.assertEqual(sorted(row["DurationText"] for row in scanned["Rows"][2:]), ["0:2", "0:3"])
 
 
+# Names and tags with characters outside code page 936: the fixtures of
+# tests/fixtures/unicode, each with a lyric file and a cover named after its title.
+UNICODE_TRACKS = [
+    # folder, file, title, artist, album, seconds, lyric texts
+    ("Motörhead ø", "Björk - Jóga ø.mp3", "Jóga (Ørsted mix)", "Björk", "Ñandú ß ♠", 3, ["Straße ö ♠", "한국어 ñ"]),
+    ("한국어 ♠", "한국어 노래 ♠.flac", "노래 ♠ Niño", "가수 ß", "앨범 ø", 2, ["노래 ♠", "Øre ß"]),
+    ("Niño ß", "Niño ñ ß.ogg", "Señor ß ø", "Øystein ñ", "Ælbum ♠", 4, ["Señor ♠ 노래"]),
+]
+
+
+class UnicodeNames(SessionCase):
+    """Run under both Wine locales (zh_CN: 936, en_US: 1252) by CTest."""
+
+    def track(self, folder, name):
+        return ARGS.fixtures / "unicode" / folder / name
+
+    def assertTrackShown(self, state, folder, name, title, artist, album, seconds, lyrics):
+        self.assertEqual((state["Title"], state["Artist"], state["Album"]), (title, artist, album))
+        self.assertEqual((state["TrackLengthSeconds"], state["LiveStreams"]), (seconds, 1), "a real stream")
+        self.assertEqual(state["CoverSource"], "jpg")
+        self.assertEqual(state["CoverBytes"], self.track(folder, title + ".jpg").stat().st_size)
+        texts = [t for line in state["Lyrics"] for t in (line["FirstText"], line["SecondText"]) if t]
+        self.assertEqual(sorted(texts), sorted(lyrics))
+        self.assertEqual(state["Rows"][state["CurrentIndex"] - 1],
+                         {"Title": title, "Artist": artist, "DurationText": f"0:{seconds}",
+                          "Path": win(self.track(folder, name))})
+
+    def test_added_dropped_and_scanned(self):
+        lines = []
+        for verb in ("add", "drop"):
+            for folder, name, *_ in UNICODE_TRACKS:
+                lines += [f"{verb} {win(self.track(folder, name))}", "wait 700", "state"]
+        for folder, *_ in UNICODE_TRACKS:
+            lines += [f"scan {win(ARGS.fixtures / 'unicode' / folder)}", "waitscan"]
+        lines += ["state", "play 7", "wait 700", "state"]
+        states = self.run_script(lines, 2 * len(UNICODE_TRACKS) + 2)
+        for i, state in enumerate(states[:2 * len(UNICODE_TRACKS)]):
+            with self.subTest(way=("add", "drop")[i // 3], track=UNICODE_TRACKS[i % 3][1]):
+                self.assertTrackShown(state, *UNICODE_TRACKS[i % 3])
+                self.assertPlayingAlone(state, i + 1)
+        scanned, played = states[-2:]
+        self.assertEqual(scanned["Rows"][6:], [
+            {"Title": title, "Artist": artist, "DurationText": f"0:{seconds}", "Path": win(self.track(folder, name))}
+            for folder, name, title, artist, _, seconds, _ in UNICODE_TRACKS])
+        self.assertTrackShown(played, *UNICODE_TRACKS[0])
+        self.assertPlayingAlone(played, 7)
+
+
 def main():
     global ARGS, TONE_MP3
     parser = argparse.ArgumentParser()

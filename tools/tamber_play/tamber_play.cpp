@@ -28,7 +28,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: tamber-play FILE\n");
         return 2;
     }
-    // The engine takes program text (code page 936), as the player hands it.
+    // The engine takes program text (UTF-8), as the player hands it.
     std::wstring wide(argv[1]);
     std::string path = Utf16ToProgramText(std::u16string(wide.begin(), wide.end()));
 

@@ -21,7 +21,7 @@ constexpr VerbName VerbNames[] = {
     {"toggle", SessionVerb::Toggle}, {"next", SessionVerb::Next},     {"prev", SessionVerb::Prev},
     {"seek", SessionVerb::Seek},     {"volume", SessionVerb::Volume}, {"wait", SessionVerb::Wait},
     {"waitscan", SessionVerb::WaitScan}, {"state", SessionVerb::State}, {"quit", SessionVerb::Quit},
-    {"openfile", SessionVerb::OpenFile}, {"openfolder", SessionVerb::OpenFolder},
+    {"openfile", SessionVerb::OpenFile}, {"openfolder", SessionVerb::OpenFolder}, {"drop", SessionVerb::Drop},
 };
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string_view>
 
 enum class SessionVerb { None, Add, Scan, Play, Toggle, Next, Prev, Seek, Volume, Wait, WaitScan, State, Quit,
-                         OpenFile, OpenFolder, Unknown };
+                         OpenFile, OpenFolder, Drop, Unknown };
 
 struct SessionCommand {
     SessionVerb Verb = SessionVerb::None;

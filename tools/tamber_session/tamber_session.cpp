@@ -7,6 +7,8 @@
 // "#" starts a comment:
 //
 //   add PATH       AddFile(PATH, play 1), as for a dropped file
+//   drop PATH      the program's drop target given PATH as a dropped file
+//                  (CF_HDROP with wide names), without a drag
 //   scan FOLDER    ScanFolder on a scan thread, as after the folder dialog
 //   play N         PlayEntry(N), as a double click on row N
 //   toggle | next | prev
@@ -26,12 +28,16 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/drop_target.h"
 #include "app/main_window.h"
 #include "assets/embedded_images.h"
 #include "lyrics/lyric_lines.h"
@@ -64,9 +70,64 @@ struct PostedCommand {
 std::vector<HANDLE> gScanWaiters;
 int gExitCode = 0;
 
-std::string ToUtf8(std::u16string_view text) { return EncodeFromUtf16(text, CodePageUtf8); }
-std::string ProgramTextToUtf8(std::string_view text) { return ToUtf8(ProgramTextToUtf16(text)); }
-std::string Utf8ToProgramText(std::string_view text) { return Utf16ToProgramText(DecodeToUtf16(text, CodePageUtf8)); }
+std::string ToUtf8(std::u16string_view text) { return EncodeUtf8(text); }
+
+// Just enough of a data object to hand the drop target a CF_HDROP.
+class DroppedFiles final : public IDataObject {
+public:
+    explicit DroppedFiles(std::u16string_view path) {
+        Bytes.resize(sizeof(DROPFILES));
+        DROPFILES header{};
+        header.pFiles = sizeof(DROPFILES);
+        header.fWide = TRUE;
+        std::memcpy(Bytes.data(), &header, sizeof header);
+        // The names, each ended by a NUL, and one more NUL after the last.
+        const std::u16string names = std::u16string(path) + u'\0' + u'\0';
+        const auto* raw = reinterpret_cast<const char*>(names.data());
+        Bytes.insert(Bytes.end(), raw, raw + names.size() * sizeof(char16_t));
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = iid == IID_IUnknown || iid == IID_IDataObject ? static_cast<IDataObject*>(this) : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }  // lives on the caller's stack
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (QueryGetData(format) != S_OK || !medium) return DV_E_FORMATETC;
+        HGLOBAL copy = GlobalAlloc(GMEM_FIXED, Bytes.size());
+        if (!copy) return E_OUTOFMEMORY;
+        std::memcpy(copy, Bytes.data(), Bytes.size());  // fixed memory: the handle is the address
+        *medium = STGMEDIUM{};
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = copy;  // the receiver frees it with ReleaseStgMedium
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+        return format && format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+        if (out) out->ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    std::vector<char> Bytes;
+};
+
+void DropFile(std::string_view utf8Path) {
+    DroppedFiles data(DecodeUtf8(utf8Path));
+    IDropTarget* target = FileDropTarget();
+    DWORD effect = DROPEFFECT_COPY;
+    if (target->DragEnter(&data, MK_LBUTTON, POINTL{}, &effect) == S_OK && effect != DROPEFFECT_NONE)
+        target->Drop(&data, MK_LBUTTON, POINTL{}, &effect);
+}
 
 int LiveStreams() {
     auto count = reinterpret_cast<LiveStreamCountFunction>(gSessionBassLibrary.FindFunction("TamberLiveStreamCount"));
@@ -89,15 +150,15 @@ std::string Number(double value) {
 
 void PrintState() {
     std::string line = "{\"CurrentIndex\":" + std::to_string(gCurrentIndex);
-    line += ",\"Title\":" + JsonString(ProgramTextToUtf8(gTrackTitle));
-    line += ",\"Artist\":" + JsonString(ProgramTextToUtf8(gTrackArtist));
-    line += ",\"Album\":" + JsonString(ProgramTextToUtf8(gTrackAlbum));
+    line += ",\"Title\":" + JsonString(gTrackTitle);
+    line += ",\"Artist\":" + JsonString(gTrackArtist);
+    line += ",\"Album\":" + JsonString(gTrackAlbum);
     line += ",\"CoverSource\":\"" + std::string(CoverOriginName()) + "\"";
     line += ",\"CoverBytes\":" + std::to_string(gCoverBytes.size());
     line += ",\"TrackLengthSeconds\":" + std::to_string(gTrackLengthSeconds);
     line += ",\"PositionSeconds\":" + Number(gPositionSeconds);
-    line += ",\"PositionText\":" + JsonString(ProgramTextToUtf8(gPositionText));
-    line += ",\"LengthText\":" + JsonString(ProgramTextToUtf8(gLengthText));
+    line += ",\"PositionText\":" + JsonString(gPositionText);
+    line += ",\"LengthText\":" + JsonString(gLengthText);
     line += ",\"IsPlaying\":" + std::to_string(gIsPlaying);
     line += ",\"Volume\":" + std::to_string(gVolume);
     line += ",\"LiveStreams\":" + std::to_string(LiveStreams());
@@ -113,10 +174,10 @@ void PrintState() {
     for (size_t i = 0; i < gPlaylist.size(); ++i) {
         const PlaylistEntry& row = gPlaylist[i];
         if (i) line += ",";
-        line += "{\"Title\":" + JsonString(ProgramTextToUtf8(row.Title));
-        line += ",\"Artist\":" + JsonString(ProgramTextToUtf8(row.Artist));
-        line += ",\"DurationText\":" + JsonString(ProgramTextToUtf8(row.DurationText));
-        line += ",\"Path\":" + JsonString(ProgramTextToUtf8(row.Path)) + "}";
+        line += "{\"Title\":" + JsonString(row.Title);
+        line += ",\"Artist\":" + JsonString(row.Artist);
+        line += ",\"DurationText\":" + JsonString(row.DurationText);
+        line += ",\"Path\":" + JsonString(row.Path) + "}";
     }
     line += "]}\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
@@ -134,6 +195,7 @@ void Run(PostedCommand& posted) {
     const SessionCommand& command = posted.Command;
     switch (command.Verb) {
     case SessionVerb::Add: AddFile(Utf8ToProgramText(command.Argument), 1); break;
+    case SessionVerb::Drop: DropFile(command.Argument); break;
     case SessionVerb::Scan: StartFolderScan(Utf8ToProgramText(command.Argument)); break;
     case SessionVerb::Play: PlayEntry(std::atoi(command.Argument.c_str())); break;
     case SessionVerb::Toggle: TogglePlayPause(); break;

@@ -39,22 +39,11 @@ constexpr NamedField TextFields[] = {
     {"DurationText", &TrackInfo::DurationText},
 };
 
-bool IsValidUtf8(std::string_view text)
+// A path as the shell gave it, as program text: UTF-8 on POSIX systems, the
+// ANSI code page (936) on Chinese Windows; valid UTF-8 is taken as it is.
+std::string PathToProgramText(std::string_view path)
 {
-    return EncodeFromUtf16(DecodeToUtf16(text, CodePageUtf8), CodePageUtf8) == text;
-}
-
-// Program text (code page 936) as UTF-8.
-std::string ProgramTextToUtf8(std::string_view text)
-{
-    return EncodeFromUtf16(DecodeToUtf16(text, CodePageGbk), CodePageUtf8);
-}
-
-// A path as the shell gave it: UTF-8 on POSIX systems, the ANSI code page
-// (936) on Chinese Windows; valid UTF-8 is taken as it is.
-std::string PathToUtf8(std::string_view path)
-{
-    return IsValidUtf8(path) ? std::string(path) : ProgramTextToUtf8(path);
+    return Utf8ToProgramText(path) == path ? std::string(path) : GbkToProgramText(path);
 }
 
 std::string JsonString(std::string_view utf8)
@@ -87,11 +76,13 @@ std::string JsonString(std::string_view utf8)
 int main(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
+        const std::string path = PathToProgramText(argv[i]);
         TrackInfo info;
-        const int result = ReadTrackInfo(argv[i], info);
-        std::string line = "{\"path\": " + JsonString(PathToUtf8(argv[i])) + ", \"result\": " + std::to_string(result);
+        const int result = ReadTrackInfo(path, info);
+        std::string line = "{\"path\": " + JsonString(path) + ", \"result\": " + std::to_string(result);
+        // Program text is UTF-8 already.
         for (const NamedField& field : TextFields)
-            line += std::string(", \"") + field.Name + "\": " + JsonString(ProgramTextToUtf8(info.*field.Field));
+            line += std::string(", \"") + field.Name + "\": " + JsonString(info.*field.Field);
         line += ", \"Picture\": {\"bytes\": " + std::to_string(info.Picture.size()) + ", \"sha256\": \"" +
                 (info.Picture.empty() ? std::string() : Sha256Hex(info.Picture)) + "\"}}\n";
         std::fputs(line.c_str(), stdout);
