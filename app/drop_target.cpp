@@ -61,7 +61,7 @@ public:
             GlobalUnlock(medium.hGlobal);
         }
         ReleaseStgMedium(&medium);
-        for (const std::string& path : paths) OnFileDropped(path);
+        OnFilesDropped(std::move(paths));
         *effect = DROPEFFECT_COPY;
         return S_OK;
     }

@@ -1,6 +1,6 @@
 #pragma once
-// 拖放对象1: the main window as an OLE drop target for files. Each dropped
-// path goes to OnFileDropped as program text. Needs OLE initialised on the
+// 拖放对象1: the main window as an OLE drop target for files. The dropped
+// files' paths go to OnFilesDropped as program text. Needs OLE initialised on the
 // window's thread.
 
 #include <windows.h>

@@ -3,6 +3,7 @@
 
 #include "lyrics/lyric_lines.h"
 #include "lyrics/lyric_timing.h"
+#include "playback/logic/drop_intake.h"
 #include "playback/player_state.h"
 #include "playback/song_list.h"
 #include "playback/track_control.h"
@@ -43,6 +44,12 @@ void OnLyricTick() {
     if (lineChanged && scrolls.empty() && gCurrentPage == HomePage) RequestRepaint();
 }
 
-void OnFileDropped(const std::string& path) { AddFile(path, 1); }
+void OnFilesDropped(std::vector<std::string> paths) {
+    // The drop is itself the latest action: an older drop still loading stops.
+    NoteUserAction();
+    DropIntake drop(std::move(paths), UserActionCount());
+    DroppedFile file;
+    while (drop.Next(UserActionCount(), file)) AddFile(file.Path, 1, file.Load);
+}
 
 void OnScanRowsPosted() { TakeScannedRows(); }

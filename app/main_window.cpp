@@ -8,7 +8,9 @@
 #include "app/event_hooks.h"
 #include "app/globals.h"
 #include "app/logic/frame_rules.h"
+#include "app/media_keys.h"
 #include "app/settings.h"
+#include "app/taskbar.h"
 #include "app/window_proc.h"
 #include "assets/embedded_images.h"
 #include "playback/player_state.h"
@@ -48,6 +50,11 @@ void SetComponentTimer(UINT_PTR id, int intervalMs) {
 // The window's own procedure: the event wiring. WindowProc sits in front of it
 // from creation on and hands it every message after its own work.
 LRESULT CALLBACK EventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (LRESULT result = 0; HandleKeyMessage(message, wParam, lParam, result)) return result;
+    if (message == TaskbarButtonCreatedMessage()) {
+        OnTaskbarButtonCreated(window);
+        return 0;
+    }
     switch (message) {
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE && !gActivatedOnce) {
@@ -56,8 +63,19 @@ LRESULT CALLBACK EventProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         }
         break;
     case WM_SIZE:
-        OnResized();
+        // Minimised, the client area is 0 wide: no size to lay out for.
+        if (wParam != SIZE_MINIMIZED) OnResized();
         break;
+    case WM_ENDSESSION:
+        // Logging off ends the process without WM_CLOSE.
+        if (wParam) SaveWindowSettings();
+        return 0;
+    case WM_COMMAND:
+        if (HandleThumbnailCommand(wParam)) return 0;
+        break;
+    case WM_MOUSELEAVE:
+        OnPointerLeft();
+        return 0;
     case WM_CLOSE:
         if (OnCanClose()) DestroyWindow(window);
         return 0;
@@ -79,7 +97,7 @@ LRESULT CALLBACK EventProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         OnDoubleClick();
         return 0;
     case WM_MOUSEWHEEL:
-        OnWheel(GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA);
+        OnWheel(GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
     case WM_ERASEBKGND:
         return 1;  // the frame covers every pixel; erasing would flicker
@@ -155,6 +173,7 @@ void OnMainWindowCreated() {
     gListPanelWidth = 250.0;
     gNavBarWidth = 48;
     RegisterFileDropTarget(gMainWindow);
+    RegisterMediaHotKeys(gMainWindow);
     const auto cover = DefaultCoverPng();
     gCoverBytes.assign(cover.begin(), cover.end());
     gBackdrop = ReadBackdropSetting();
@@ -180,6 +199,10 @@ void OnResized() {
     // Creation sizes the window before WindowProc tracks the client size;
     // a client width of 0 there would start a needless panel animation.
     if (!gPreviousWindowProc) return;
+    KeepListScrollInBounds();
+    // Shrinking, or a restore from maximised, may leave the panel's width as
+    // it is: the old frame would stay, cut off.
+    RequestRepaint();
     const int target = ListPanelTarget(gClientWidth);
     const int current = static_cast<int>(gListPanelWidth);
     if (target == current) return;
@@ -196,6 +219,8 @@ bool OnCanClose() {
 
 void OnDestroying() {
     RevokeFileDropTarget(gMainWindow);
+    UnregisterMediaHotKeys(gMainWindow);
+    ReleaseTaskbar();
     StopFolderScans();
     ReleaseCurrentTrack();
     SetWindowLongPtrA(gMainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gPreviousWindowProc));

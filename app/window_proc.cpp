@@ -19,6 +19,8 @@ int HitTest(const RECT& windowRect, POINT screenPoint) {
 
 namespace {
 
+bool gTrackingLeave = false;
+
 // The client area reaches the top of the window; the sizing frame stays on
 // the other three sides.
 void RemoveCaption(NCCALCSIZE_PARAMS& params) {
@@ -65,15 +67,23 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         ValidateRect(window, nullptr);
         break;
     case WM_SIZE:
-        TrackSize(window, lParam);
+        if (wParam != SIZE_MINIMIZED) TrackSize(window, lParam);
         break;
     case WM_MOUSEMOVE: {
+        // Once per entry into the client area: the leave clears the hover looks.
+        if (!gTrackingLeave) {
+            TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, window, 0};
+            gTrackingLeave = TrackMouseEvent(&leave) != FALSE;
+        }
         const double scale = DpiScale();
         gPointerX = static_cast<int>(GET_X_LPARAM(lParam) / scale);
         gPointerY = static_cast<int>(GET_Y_LPARAM(lParam) / scale);
         OnPointerMove();
         break;
     }
+    case WM_MOUSELEAVE:
+        gTrackingLeave = false;
+        break;
     case WM_GETMINMAXINFO: {
         const MinimumSize minimum = MinimumTrackSize(DpiScale());
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 // Fills gLyricLines from the ".lrc" beside audioPath (program text); the
-// number of lines, 0 when lyrisk finds none or refuses the file. Pumps no
-// messages, so nothing sees a half-filled list.
-int LoadLyrics(std::string_view audioPath);
+// number of lines, 0 when lyrisk finds none or refuses the file; fewer when
+// memory runs out on the way. Pumps no messages, so nothing sees a
+// half-filled list.
+int LoadLyrics(std::string_view audioPath) noexcept;

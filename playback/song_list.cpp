@@ -85,15 +85,15 @@ void UpdateListHeights() {
     gListViewportHeight = gClientHeight - ListViewportMargin;
 }
 
-void AddFile(std::string_view path, int play) {
+void AddFile(std::string_view path, int play, bool load) {
     if (!IsBlankPath(path)) {
-        const bool loaded = LoadTrack(path);
+        const bool loaded = load && LoadTrack(path);
         TrackInfo record;
         gAudioEngine.ReadTrackInfo(path, record);
         PlaylistEntry entry;
         entry.Title = DisplayTitle(record.Title, path);
         entry.Artist = record.Artist;
-        // Overtaken during the fade, the load never measured this file.
+        // Not loaded, or overtaken during the fade: the load never measured this file.
         const int lengthSeconds = loaded ? gTrackLengthSeconds : MeasureLengthSeconds(path);
         entry.DurationText = FormatDuration(lengthSeconds, MinutesSecondsTemplate);
         entry.Path = std::string(path);
@@ -186,7 +186,10 @@ void StartFolderScan(std::string folder) {
     StartScanThread([folder = std::move(folder)] { return folder; });
 }
 
-void OpenFileAction() { AddFile(OpenFileDialog(gMainWindow, OpenFileTitle, OpenFileFilter), 1); }
+void OpenFileAction() {
+    NoteUserAction();
+    AddFile(OpenFileDialog(gMainWindow, OpenFileTitle, OpenFileFilter), 1);
+}
 
 void OpenFolderAction() { AddFolder(); }
 

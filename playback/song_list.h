@@ -14,8 +14,9 @@
 inline constexpr UINT ScanRowsMessage = WM_APP + 0x51;
 
 // UI thread. Loads the file as the current track, appends its row and makes
-// it current; plays it when play is 1. An empty or " " path only repaints.
-void AddFile(std::string_view path, int play = 0);
+// it current; plays it when play is 1. With load false only the row is
+// added. An empty or " " path only repaints.
+void AddFile(std::string_view path, int play = 0, bool load = true);
 
 // UI thread (any thread for ChooseFolder). The chosen path, or empty text
 // when the dialog is cancelled.

@@ -5,12 +5,14 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "app/taskbar.h"
 #include "assets/embedded_images.h"
 #include "lyrics/lyric_lines.h"
 #include "lyrics/lyrics_loader.h"
 #include "playback/logic/playback_rules.h"
 #include "playback/long_path_win32.h"
 #include "playback/player_state.h"
+#include "ui/animation_slots.h"
 #include "ui/cover_art.h"
 #include "ui/frame.h"
 #include "ui/ui_state.h"
@@ -29,6 +31,18 @@ constexpr uint64_t MaxCoverFileBytes = 64ull << 20;
 unsigned gActionGeneration = 0;
 
 void BeginAction() { ++gActionGeneration; }
+
+// Pauses, skips, picks and seeks by the user, and the drops: a drop stops
+// loading its files once another came after it.
+unsigned gUserActions = 0;
+
+// The play/pause sign and the taskbar follow at once, not at the next tick.
+void SetPlaying(int playing) {
+    if (gIsPlaying == playing) return;
+    gIsPlaying = playing;
+    RequestRepaint();
+    UpdateTaskbar();
+}
 
 void StartTimers() {
     SetPlayBarInterval(PlayBarIntervalMs);
@@ -139,7 +153,7 @@ bool StopTrack() {
     gAudioEngine.Stop(gCurrentStream);
     gAudioEngine.FreeStream(gCurrentStream);
     gCurrentStream = 0;  // freed: no later call may reach another stream by this number
-    gIsPlaying = 0;
+    SetPlaying(0);
     return true;
 }
 
@@ -148,7 +162,7 @@ void ReleaseCurrentTrack() {
     gAudioEngine.Stop(gCurrentStream);
     gAudioEngine.FreeStream(gCurrentStream);
     gCurrentStream = 0;
-    gIsPlaying = 0;
+    gIsPlaying = 0;  // the window is going: nothing left to show it
 }
 
 bool LoadTrack(std::string_view path) {
@@ -161,32 +175,39 @@ bool LoadTrack(std::string_view path) {
     gTrackTitle = DisplayTitle(gCurrentTrackInfo.Title, path);
     gTrackArtist = gCurrentTrackInfo.Artist;
     gTrackAlbum = gCurrentTrackInfo.Album;
+    // A scroll still running would finish at the old track's target.
+    AnimationSlot(SlotLyricScroll).Stop();
     ResetLyricState();
     if (FileExistsAt(LyricPathFor(path))) LoadLyrics(path);
     ChooseCover(path, gCurrentTrackInfo.Title);
     StartTimers();
     RebuildCoverObjects();
-    gIsPlaying = 1;
+    SetPlaying(1);
     return true;
 }
 
+void NoteUserAction() { ++gUserActions; }
+
+unsigned UserActionCount() { return gUserActions; }
+
 void TogglePlayPause() {
+    NoteUserAction();
     BeginAction();
     switch (gAudioEngine.IsActive(gCurrentStream)) {
     case 0:  // stopped: never played, or played to its end
         gAudioEngine.Play(gCurrentStream, false);
         StartTimers();
-        gIsPlaying = 1;
+        SetPlaying(1);
         break;
     case 1:
         StopTimers();
         if (!gIsFading && !Fade(FadeOut)) return;
         gAudioEngine.Pause(gCurrentStream);
-        gIsPlaying = 0;
+        SetPlaying(0);
         break;
     default:  // stalled or paused
         gAudioEngine.Play(gCurrentStream, false);
-        gIsPlaying = 1;
+        SetPlaying(1);
         StartTimers();
         if (!gIsFading && !Fade(FadeIn)) return;
         gAudioEngine.SetVolume(gCurrentStream, gVolume);
@@ -194,14 +215,19 @@ void TogglePlayPause() {
     }
 }
 
-void PlayEntry(int position) { LoadAndPlay(position); }
+void PlayEntry(int position) {
+    NoteUserAction();
+    LoadAndPlay(position);
+}
 
 void NextTrack() {
+    NoteUserAction();
     if (gPlaylist.empty()) return;
     LoadAndPlay(NextPosition(gCurrentIndex, static_cast<int>(gPlaylist.size())));
 }
 
 void PreviousTrack() {
+    NoteUserAction();
     if (gPlaylist.empty()) return;
     LoadAndPlay(PreviousPosition(gCurrentIndex, static_cast<int>(gPlaylist.size())));
 }
@@ -209,6 +235,9 @@ void PreviousTrack() {
 void SeekToFraction(double fraction) {
     const uint64_t bytes = gAudioEngine.SecondsToBytes(gCurrentStream, gTrackLengthSeconds * fraction);
     gAudioEngine.SetPositionBytes(gCurrentStream, bytes);
+    NoteUserAction();
+    // Shown now, paused too, and the next seek key starts from here.
+    UpdatePlayBar();
 }
 
 void SetVolumePercent(int percent) {
@@ -232,6 +261,7 @@ void UpdatePlayBar() {
     const bool changed =
         gProgressWidth != oldProgressWidth || gPositionText != oldPositionText || gLengthText != oldLengthText;
     if (changed && gCurrentPage == HomePage) RequestRepaint();
+    UpdateTaskbar();
 }
 
 int MeasureLengthSeconds(std::string_view path) {

@@ -35,6 +35,11 @@ bool Fade(int direction);
 // False when a newer action began while it waited (it then returns at once).
 bool WaitPumping(int ms);
 
+// Counts the user's actions (the operations below count themselves, as does
+// each drop), so that a drop can tell whether one came after it.
+void NoteUserAction();
+unsigned UserActionCount();
+
 void TogglePlayPause();
 void PlayEntry(int position);  // 1-based; nothing for a position outside the list
 void NextTrack();

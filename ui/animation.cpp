@@ -68,6 +68,14 @@ void Animation::Tick() {
     }
 }
 
+void Animation::Stop() {
+    StopTimer();
+    Step = nullptr;
+    Done = nullptr;
+    if (IsRunning) gAnimationRunning = 0;
+    IsRunning = false;
+}
+
 void Animation::StopTimer() {
     if (TimerIdValue != 0 && Timer) Timer->StopTimer(TimerIdValue);
     TimerIdValue = 0;

@@ -54,6 +54,10 @@ public:
     // One timer event.
     void Tick();
 
+    // Ends a running animation where it stands, without its last step or its
+    // done callback: what it moves now belongs to someone else.
+    void Stop();
+
     double Value() const { return CurrentValue; }
     double Progress() const { return CurrentProgress; }
     bool Running() const { return IsRunning; }

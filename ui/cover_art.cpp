@@ -171,7 +171,14 @@ std::vector<uint8_t> MakeThumbnailPng(std::span<const uint8_t> bytes, int width,
 }
 
 void RefreshCoverBitmap() {
-    const std::vector<uint8_t> png = MakeThumbnailPng(gCoverBytes, CoverThumbnailSize, CoverThumbnailSize);
+    std::vector<uint8_t> png = MakeThumbnailPng(gCoverBytes, CoverThumbnailSize, CoverThumbnailSize);
+    if (png.empty()) {
+        // An unreadable picture shows the built-in cover, never the previous
+        // track's.
+        const auto cover = DefaultCoverPng();
+        gCoverBytes.assign(cover.begin(), cover.end());
+        png = MakeThumbnailPng(gCoverBytes, CoverThumbnailSize, CoverThumbnailSize);
+    }
     if (!gWicFactory.DecodeFromMemory(png, gCoverSource)) {
         ReportError(ReportLevelError, "BitmapCreateFailed", "wicBitmap", "Cover");
         return;

@@ -23,6 +23,10 @@ constexpr float BaseDpi = 96.0f;
 // playing or paused stretch between two clicks on the play button.
 unsigned long gFramesPresented = 0;
 int gTracedPlaying = 0;
+// The client size of the latest frame traced: a test of resizing reads that
+// the program itself drew the new size (the system may redraw on its own).
+int gTracedWidth = 0;
+int gTracedHeight = 0;
 
 void CreateSharedBrush() {
     if (!gDeviceContext.CreateSolidColorBrush(MakeD2DColour(0), gSharedBrush)) {
@@ -115,6 +119,13 @@ void DrawFrame() {
         std::snprintf(change, sizeof change, "%lu frames, %s", gFramesPresented,
                       gIsPlaying == 1 ? "playing" : "not playing");
         TraceStartup(change);
+    }
+    if (gWindowReady == 1 && (gClientWidth != gTracedWidth || gClientHeight != gTracedHeight)) {
+        gTracedWidth = gClientWidth;
+        gTracedHeight = gClientHeight;
+        char size[64];
+        std::snprintf(size, sizeof size, "frame %lu at %dx%d", gFramesPresented, gClientWidth, gClientHeight);
+        TraceStartup(size);
     }
     static bool firstFrameTraced = false;
     if (gWindowReady == 1 && !firstFrameTraced) {

@@ -32,9 +32,9 @@ HomeCommand ReleasePulse(int slot) {
 
 }  // namespace
 
-int SliderVolumePercent(const LayoutInputs& layout, double px) {
-    const double frameDips = layout.DpiScale != 0 ? layout.OuterWidthPx / layout.DpiScale - layout.ClientWidth : 0;
-    return T((px - 74 - frameDips) / 230 * 100);
+int SliderVolumePercent(double px) {
+    const int percent = T((px - 74) / 230 * 100);
+    return percent < 0 ? 0 : percent > 100 ? 100 : percent;
 }
 
 double ProgressClickFraction(const LayoutInputs& layout, double px) {
@@ -72,7 +72,7 @@ HomeCommands HomeButtonUp(const LayoutInputs& layout, double px, double py, int 
         // neither sets the volume nor closes anything.
         if (volumePopupOpen == 1) {
             HomeCommand volume = Op(HomeOp::SetVolumePercent);
-            volume.Percent = SliderVolumePercent(layout, px);
+            volume.Percent = SliderVolumePercent(px);
             commands.push_back(volume);
         }
     } else {

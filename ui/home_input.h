@@ -51,9 +51,8 @@ HomeCommands HomeButtonUp(const LayoutInputs& layout, double px, double py, int 
 // A double click plays the row under the pointer.
 HomeCommands HomeDoubleClick(const LayoutInputs& layout, double px, double py, int rowCount);
 
-// The volume the slider gives at x. The outer window is wider than the
-// client by the frame: that difference, in DIPs, shifts the level.
-int SliderVolumePercent(const LayoutInputs& layout, double px);
+// The volume the slider gives at x, 0..100: the level ends under the pointer.
+int SliderVolumePercent(double px);
 
 // The seek fraction of a click on the progress bar, both figures truncated
 // before the division; 0 for a bar of no length.

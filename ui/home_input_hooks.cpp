@@ -7,6 +7,7 @@
 #include "playback/track_control.h"
 #include "ui/frame.h"
 #include "ui/home_input.h"
+#include "ui/key_input.h"
 #include "ui/pages.h"
 #include "ui/ui_state.h"
 
@@ -47,7 +48,32 @@ void PerformAll(const HomeCommands& commands) {
     for (const HomeCommand& command : commands) Perform(command);
 }
 
+KeyState CurrentKeyState() {
+    KeyState state;
+    state.Page = gCurrentPage;
+    state.PositionSeconds = gPositionSeconds;
+    state.LengthSeconds = gTrackLengthSeconds;
+    state.Volume = gVolume;
+    for (size_t i = 0; i < gPlaylist.size(); ++i) {
+        if (gPlaylist[i].Selected == 1) state.SelectedRow = static_cast<int>(i + 1);
+    }
+    return state;
+}
+
 }  // namespace
+
+// A key ends as a button-up does: with a frame showing what it changed.
+void OnKeyDown(int key, bool ctrl, bool shift, bool repeat) {
+    const HomeCommands commands = KeyCommands(KeyPress{key, ctrl, shift, repeat}, CurrentKeyState(), gIsPlaying == 1);
+    if (commands.empty()) return;
+    PerformAll(commands);
+    RequestRepaint();
+}
+
+void OnMediaAction(MediaAction action) {
+    PerformAll(MediaCommands(action, gIsPlaying == 1));
+    RequestRepaint();
+}
 
 void OnHomePageButtonUp() {
     PerformAll(HomeButtonUp(CurrentLayout(), gPointerX, gPointerY, SongRowCount(), gVolumePopupOpen));

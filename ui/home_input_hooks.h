@@ -4,11 +4,18 @@
 // the home page starts. The handlers hit-test with the region table of
 // ui/input_regions.h and the pointer position in gPointerX/gPointerY.
 
+#include "ui/key_input.h"
+
 // The button-up actions of the home page: panel toggle, song-row selection,
 // volume popup and slider, play/pause, open file, open folder, progress bar,
 // next and previous with their press pulses. Called from OnLeftButtonUp after
 // any page switch, only while gCurrentPage is the home page.
 void OnHomePageButtonUp();
+
+// A key with the window focused, and a media action from a media key, a
+// hot key or a thumbnail button: performed like the pointer's commands.
+void OnKeyDown(int key, bool ctrl, bool shift, bool repeat);
+void OnMediaAction(MediaAction action);
 
 // Rows of the song list, 1-based, for the hover marks and the wheel.
 int SongRowCount();

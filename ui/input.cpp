@@ -125,6 +125,8 @@ public:
 
 WindowInputHost gWindowInputHost;
 WindowSongRows gWindowSongRows;
+WheelAccumulator gWheel;
+constexpr double OutsideClient = -1e6;
 
 }  // namespace
 
@@ -150,11 +152,25 @@ void OnLeftButtonDown() { PressButtons(CurrentLayout(), gPointerX, gPointerY, Wi
 
 void OnLeftButtonUp() { ReleaseButtons(CurrentLayout(), gPointerX, gPointerY, WindowBindings(), gWindowInputHost); }
 
-void OnWheel(int notches) {
-    if (!WheelScrollsList(CurrentLayout(), gPointerX, gPointerY)) return;
+void OnPointerLeft() {
+    // Nowhere near any region: every hover flag and row mark goes.
+    UpdateHoverFlags(CurrentLayout(), OutsideClient, OutsideClient, WindowBindings(), &gWindowSongRows);
+    RequestRepaint();
+}
+
+void OnWheel(int delta) {
+    if (!WheelScrollsList(CurrentLayout(), gPointerX, gPointerY)) {
+        gWheel.Reset();  // a part-turn elsewhere does not count over the list
+        return;
+    }
+    const int notches = gWheel.Add(delta);
+    if (notches == 0) return;
     const WheelResult result = ScrollListByWheel(SongRowCount(), gClientHeight, gListScroll, notches);
+    const bool moved = result.ListScroll != gListScroll;
     gListScroll = result.ListScroll;
     gListContentHeight = result.ContentHeight;
     gListViewportHeight = result.ViewportHeight;
-    // No repaint: the next pointer move shows the new offset.
+    if (moved) RequestRepaint();
 }
+
+void KeepListScrollInBounds() { gListScroll = ReclampListScroll(SongRowCount(), gClientHeight, gListScroll); }

@@ -16,6 +16,7 @@ constexpr int PanelButtonHeight = 32;
 constexpr int ProgressBarHeight = 8;
 constexpr int SliderWidth = 230;
 constexpr int SliderHitHeight = 40;
+constexpr int SliderHitMargin = 10;  // the popup's margin beside the track
 constexpr int OptionSize = 20;
 constexpr int OptionHitInset = 5;  // option regions lie this far right and down of the discs
 
@@ -185,8 +186,10 @@ RegionRect ComputeRegion(Region region, const LayoutInputs& layout) {
     case Region::ProgressClick:
         return {T(drawn.Left), T(drawn.Top), T(f.W - 64 - f.P - 64 - f.N), ProgressBarHeight};
     case Region::VolumeSlider:
-        // The track's width over the popup's whole height (H - 88 .. H - 48).
-        return {T(drawn.Left), T(f.H - 88 + layout.VolumePopupOffset), SliderWidth, SliderHitHeight};
+        // The whole popup (H - 88 .. H - 48), its margins included: past the
+        // track's ends the level clamps, so 0 and 100 are easy to hit.
+        return {T(drawn.Left) - SliderHitMargin, T(f.H - 88 + layout.VolumePopupOffset),
+                SliderWidth + 2 * SliderHitMargin, SliderHitHeight};
     case Region::NavHome:
     case Region::NavSettings:
         return {T(drawn.Left), T(drawn.Top), T(drawn.Right - drawn.Left), T(drawn.Bottom - drawn.Top)};
@@ -331,6 +334,18 @@ WheelResult ScrollListByWheel(int entryCount, int clientHeight, double listScrol
     result.ContentHeight = T(content);
     result.ViewportHeight = T(viewport);
     return result;
+}
+
+double ReclampListScroll(int entryCount, int clientHeight, double listScroll) {
+    return ScrollListByWheel(entryCount, clientHeight, listScroll, 0).ListScroll;
+}
+
+int WheelAccumulator::Add(int delta) {
+    // Pending stays within one notch either way, so the sum cannot overflow.
+    const long long total = static_cast<long long>(Pending) + delta;
+    const long long notches = total / WheelNotchDelta;
+    Pending = static_cast<int>(total - notches * WheelNotchDelta);
+    return static_cast<int>(notches);
 }
 
 void UpdateHoverFlags(const LayoutInputs& layout, double px, double py, const InputBindings& bindings,

@@ -139,6 +139,23 @@ struct WheelResult {
 };
 WheelResult ScrollListByWheel(int entryCount, int clientHeight, double listScroll, int notches);
 
+// The list scroll offset brought back within the wheel's bounds after the
+// client height changed (a grown window shows more of the list's end).
+double ReclampListScroll(int entryCount, int clientHeight, double listScroll);
+
+// Touchpads and fine wheels send deltas under a notch (120): they add up,
+// one row per whole notch, the rest carried to the next turn.
+class WheelAccumulator {
+public:
+    // Whole notches of what has accumulated, positive away from the user.
+    int Add(int delta);
+    void Reset() { Pending = 0; }
+
+private:
+    int Pending = 0;
+};
+inline constexpr int WheelNotchDelta = 120;
+
 // The live variables the handlers read and write. A null flag pointer means
 // the region has no such flag.
 struct InputBindings {

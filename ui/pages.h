@@ -12,4 +12,7 @@ void OnPointerMove();
 void OnLeftButtonDown();
 void OnLeftButtonUp();
 void OnDoubleClick();
-void OnWheel(int notches);  // signed wheel delta / 120, positive away from the user
+void OnPointerLeft();  // the pointer left the client area: no hover looks
+void OnWheel(int delta);  // the signed wheel delta, 120 a notch, positive away from the user
+// After a change of the client size.
+void KeepListScrollInBounds();

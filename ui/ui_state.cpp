@@ -22,7 +22,7 @@ double gDrawingZoom = 0.0;
 double gListScroll = 0.0;
 D2D1_RECT_F gLyricsArea{0, 0, 0, 0};
 int gVolumePopupOpen = 0;
-double gVolumePopupOffset = 0.0;
+double gVolumePopupOffset = 10.0;  // hidden at rest: the first opening fades in
 double gNavIndicatorLead = 0.0;
 double gNavIndicatorTrail = 0.0;
 

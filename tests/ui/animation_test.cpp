@@ -202,4 +202,22 @@ TEST_F(AnimationTest, DestroyingStopsTheTimer) {
     EXPECT_TRUE(Timer.Live.empty());
 }
 
+TEST_F(AnimationTest, StopEndsWithoutTheLastStepAndAStartBeginsAfresh) {
+    Animation a(&Timer);
+    int done = 0;
+    a.Start(0, 500, 17, Record(), [&] { ++done; }, std::nullopt, 150);
+    Timer.Fire();
+    Timer.Fire();
+    a.Stop();
+    EXPECT_FALSE(a.Running());
+    EXPECT_EQ(gAnimationRunning, 0);
+    EXPECT_TRUE(Timer.Live.empty());
+    Timer.Fire();
+    EXPECT_EQ(Steps.size(), 2u);  // nothing more reaches the step, not even the end
+    EXPECT_EQ(done, 0);
+    // Stopped, a start takes its from value rather than continuing.
+    ASSERT_EQ(a.Start(40, 0, 17, Record(), {}, std::nullopt, 150), 1);
+    EXPECT_EQ(a.From(), 40);
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include "ui/cover_art.h"
 #include "ui/report_error.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -150,11 +151,12 @@ TEST_F(CoverObjectsTest, NewTrackReplacesCoverButKeepsEffects) {
     const Pixels cover = ReadWicPixels(gCoverSource.Get());
     EXPECT_EQ(cover.At(250, 250), 0xFF00FF00u);
 
-    // Unreadable bytes leave the last cover in place.
-    ID2D1Bitmap* greenBitmap = gCoverBitmap.Get();
+    // An unreadable picture shows the built-in cover, not the last one.
     gCoverBytes.assign(100, 0x77);
     RebuildCoverObjects();
-    EXPECT_EQ(gCoverBitmap.Get(), greenBitmap);
+    EXPECT_TRUE(std::ranges::equal(gCoverBytes, DefaultCoverPng()));
+    EXPECT_EQ(PixelSize(gCoverBitmap).width, 500u);
+    EXPECT_NE(ReadWicPixels(gCoverSource.Get()).At(250, 250), 0xFF00FF00u);
     EXPECT_FALSE(gCoverBrush.Empty());
 }
 

@@ -1,4 +1,5 @@
 #include "ui/home_input.h"
+#include "ui/key_input.h"
 
 #include <gtest/gtest.h>
 
@@ -80,28 +81,19 @@ TEST(HomeButtonUp, EachRegionAsksForItsOperation) {
     }
 }
 
-TEST(HomeButtonUp, SliderCountsTheWindowFrame) {
+TEST(HomeButtonUp, SliderLevelEndsUnderThePointer) {
     struct Case {
-        int outerWidthPx;
-        double dpiScale;
-        int clientWidth;
         double x;
         int expected;
     };
-    const Case cases[] = {
-        {1000, 1.0, 1000, 189, 50},
-        {1000, 1.0, 1000, 303, 99},
-        {1016, 1.0, 1000, 189, 43},  // (189 - 74 - 16) / 230 x 100 = 43.04
-        {1524, 1.5, 1000, 189, 43},  // 16 DIPs of frame at 150 %
-        {1000, 1.0, 1000, 75, 0},
-    };
-    for (const Case& c : cases) {
-        LayoutInputs layout = HomeLayout();
-        layout.OuterWidthPx = c.outerWidthPx;
-        layout.DpiScale = c.dpiScale;
-        layout.ClientWidth = c.clientWidth;
-        EXPECT_EQ(SliderVolumePercent(layout, c.x), c.expected) << c.outerWidthPx << " " << c.x;
-    }
+    // The hit region runs over the popup's margins, 64..314: both ends clamp.
+    const Case cases[] = {{65, 0}, {74, 0}, {75, 0}, {189, 50}, {303, 99}, {304, 100}, {313, 100}};
+    for (const Case& c : cases) EXPECT_EQ(SliderVolumePercent(c.x), c.expected) << c.x;
+    // Whatever the frame around the client area.
+    LayoutInputs layout = HomeLayout();
+    layout.OuterWidthPx = layout.ClientWidth + 16;
+    EXPECT_EQ(Describe(HomeButtonUp(layout, 189, 530, 10, 1)), "select 0; volume 50");
+    EXPECT_EQ(Describe(HomeButtonUp(layout, 313, 530, 10, 1)), "select 0; volume 100");
 }
 
 TEST(HomeButtonUp, SeekTruncatesBothFigures) {
@@ -229,6 +221,92 @@ TEST(HomeGeometry, HitRegionsAgreeWithTheDrawing) {
     const RegionRect slider = ComputeRegion(Region::VolumeSlider, layout);
     EXPECT_EQ(slider.Y, 512);
     EXPECT_EQ(DrawnRect(Region::VolumeSlider, layout).Top, 530);
+}
+
+// --- keys --------------------------------------------------------------------
+
+TEST(Keys, EachKeyAsksForThePointersOperation) {
+    struct Case {
+        const char* what;
+        KeyPress press;
+        int page;
+        bool playing;
+        std::string expected;
+    };
+    const std::string pulsePlay = "anim 2 0->1 e1 50";
+    const Case cases[] = {
+        {"space", {KeySpace}, HomePage, true, "toggle; " + pulsePlay},
+        {"space held", {KeySpace, false, false, true}, HomePage, true, ""},
+        {"left", {KeyLeft}, HomePage, true, "seek " + std::to_string(95.0 / 200)},
+        {"right held", {KeyRight, false, false, true}, HomePage, true, "seek " + std::to_string(105.0 / 200)},
+        {"up", {KeyUp}, HomePage, true, "volume 55"},
+        {"down held", {KeyDown, false, false, true}, HomePage, true, "volume 45"},
+        {"ctrl left", {KeyLeft, true}, HomePage, true, "previous; anim 4 0->1 e1 50"},
+        {"ctrl right", {KeyRight, true}, HomePage, true, "next; anim 3 0->1 e1 50"},
+        {"ctrl right held", {KeyRight, true, false, true}, HomePage, true, ""},
+        {"enter", {KeyEnter}, HomePage, false, "play 3"},
+        {"ctrl o", {KeyO, true}, HomePage, false, "file"},
+        {"ctrl shift o", {KeyO, true, true}, HomePage, false, "folder"},
+        {"o alone", {KeyO}, HomePage, false, ""},
+        {"shift left", {KeyLeft, false, true}, HomePage, true, ""},
+        {"media play", {KeyMediaPlayPause}, HomePage, false, "toggle; " + pulsePlay},
+        {"media next", {KeyMediaNext}, HomePage, true, "next; anim 3 0->1 e1 50"},
+        {"media previous", {KeyMediaPrevious}, HomePage, true, "previous; anim 4 0->1 e1 50"},
+        {"media stop playing", {KeyMediaStop}, HomePage, true, "toggle; " + pulsePlay + "; seek 0.000000"},
+        {"media stop paused", {KeyMediaStop}, HomePage, false, "seek 0.000000"},
+        // The settings page: Space and the media keys only.
+        {"settings space", {KeySpace}, SettingsPage, true, "toggle; " + pulsePlay},
+        {"settings media", {KeyMediaNext}, SettingsPage, true, "next; anim 3 0->1 e1 50"},
+        {"settings left", {KeyLeft}, SettingsPage, true, ""},
+        {"settings up", {KeyUp}, SettingsPage, true, ""},
+        {"settings enter", {KeyEnter}, SettingsPage, true, ""},
+        {"settings ctrl o", {KeyO, true}, SettingsPage, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        KeyState state;
+        state.Page = c.page;
+        state.PositionSeconds = 100;
+        state.LengthSeconds = 200;
+        state.Volume = 50;
+        state.SelectedRow = 3;
+        EXPECT_EQ(Describe(KeyCommands(c.press, state, c.playing)), c.expected);
+    }
+}
+
+TEST(Keys, SeekStaysInTheTrackAndEnterNeedsASelection) {
+    KeyState state;
+    state.LengthSeconds = 60;
+    state.PositionSeconds = 3;
+    EXPECT_EQ(Describe(KeyCommands({KeyLeft}, state, true)), "seek 0.000000");
+    state.PositionSeconds = 58;
+    EXPECT_EQ(Describe(KeyCommands({KeyRight}, state, true)), "seek 1.000000");
+    state.LengthSeconds = 0;  // nothing loaded: no length to seek in
+    EXPECT_EQ(Describe(KeyCommands({KeyRight}, state, true)), "");
+    EXPECT_EQ(Describe(KeyCommands({KeyEnter}, state, true)), "");  // no row selected
+    // The volume is clamped where every volume is set (SetVolumePercent).
+    state.Volume = 100;
+    EXPECT_EQ(Describe(KeyCommands({KeyUp}, state, true)), "volume 105");
+}
+
+TEST(Keys, AppCommandsPlayAndPauseOnlyWhenThatChangesSomething) {
+    struct Case {
+        int command;
+        bool playing;
+        MediaAction expected;
+    };
+    const Case cases[] = {
+        {AppCommandMediaPlayPause, true, MediaAction::PlayPause}, {AppCommandMediaNext, false, MediaAction::Next},
+        {AppCommandMediaPrevious, false, MediaAction::Previous},  {AppCommandMediaStop, true, MediaAction::Stop},
+        {AppCommandMediaPlay, false, MediaAction::PlayPause},     {AppCommandMediaPlay, true, MediaAction::None},
+        {AppCommandMediaPause, true, MediaAction::PlayPause},     {AppCommandMediaPause, false, MediaAction::None},
+        {8, true, MediaAction::None},  // APPCOMMAND_VOLUME_MUTE is the system's
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MediaActionForAppCommand(c.command, c.playing), c.expected) << c.command << " " << c.playing;
+    }
+    EXPECT_TRUE(IsMediaAppCommand(AppCommandMediaPlay));
+    EXPECT_FALSE(IsMediaAppCommand(8));
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ TEST(RegionTable, EveryRegionOfOneLayout) {
         {Region::ListPanel, {758, 72, 234, 520}},
         {Region::ProgressHover, {64, 536, 622, 8}},
         {Region::ProgressClick, {112, 536, 574, 8}},
-        {Region::VolumeSlider, {74, 522, 230, 40}},
+        {Region::VolumeSlider, {64, 522, 250, 40}},
         {Region::NavHome, {4, 36, 40, 40}},
         {Region::NavSettings, {4, 80, 40, 40}},
         {Region::AppearanceItem, {64, 80, 250, 40}},
@@ -402,6 +402,53 @@ TEST(Wheel, ScrollsByRowsAndStopsPastTheEnd) {
     // Everything fits: always 0.
     EXPECT_EQ(ScrollListByWheel(3, 300, 50, -1).ListScroll, 0);
     EXPECT_EQ(ScrollListByWheel(0, 300, 0, 1).ListScroll, 0);
+}
+
+TEST(Wheel, PartTurnsAddUpAndCarryTheirRest) {
+    struct Case {
+        std::vector<int> deltas;
+        std::vector<int> notches;
+    };
+    const Case cases[] = {
+        {{120, -120, 240}, {1, -1, 2}},        // a wheel: whole notches at once
+        {{40, 40, 40, 40}, {0, 0, 1, 0}},      // a touchpad: one row per 120
+        {{100, 100, 100}, {0, 1, 1}},          // 300 = 2 notches, 60 kept
+        {{-50, -50, -50, 30}, {0, 0, -1, 0}},  // away and toward, signed alike
+        {{90, -90, 90}, {0, 0, 0}},            // back and forth cancels out
+    };
+    for (const Case& c : cases) {
+        WheelAccumulator wheel;
+        std::vector<int> got;
+        for (int delta : c.deltas) got.push_back(wheel.Add(delta));
+        EXPECT_EQ(got, c.notches) << testing::PrintToString(c.deltas);
+    }
+    WheelAccumulator wheel;
+    wheel.Add(100);
+    wheel.Reset();
+    EXPECT_EQ(wheel.Add(100), 0);  // the part-turn before the reset is gone
+    EXPECT_EQ(wheel.Add(2147483647), 17895697);  // INT_MAX: no overflow with the rest
+}
+
+TEST(Wheel, ResizeReclampsWithTheWheelsBounds) {
+    // 10 rows (content 280).
+    struct Case {
+        int clientHeight;
+        double scroll;
+        double expected;
+    };
+    const Case cases[] = {
+        {300, 112, 112},  // viewport 176: at the wheel's end, unchanged
+        {300, 60, 60},
+        {340, 112, 72},   // grown: viewport 216, the end comes up to 64 + 8
+        {404, 112, 0},    // everything fits
+        {600, -28, 0},
+        {300, -28, 0},    // the gap above row 1 closes, as the next turn would close it
+        {200, 112, 112},  // shrunk: more to scroll, nothing to clamp
+    };
+    for (const Case& c : cases) {
+        EXPECT_DOUBLE_EQ(ReclampListScroll(10, c.clientHeight, c.scroll), c.expected)
+            << c.clientHeight << " " << c.scroll;
+    }
 }
 
 }  // namespace
