@@ -90,6 +90,12 @@ BOOL BASSAPI BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const GUID
     // Each stream plays at its own rate, so freq is not needed. Streams play
     // on the default device while there is one and on a silent clock while
     // there is none, so Init succeeds without a device.
+    // The library stays loaded once started: its threads (the device watcher,
+    // a stream's thread left with a hung decoder) outlive any FreeLibrary, and
+    // a program that frees it at exit would pull their code from under them.
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&BASS_Init), &self);
     gOutput = device == DeviceNoSound ? nullptr : &SystemOutput();
     if (gOutput) Stream::WatchDefaultDevice(*gOutput);
     StartMediaFoundation();

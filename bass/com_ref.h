@@ -10,6 +10,13 @@ public:
     ComRef(const ComRef&) = delete;
     ComRef& operator=(const ComRef&) = delete;
     ComRef(ComRef&& other) noexcept : P(std::exchange(other.P, nullptr)) {}
+    ComRef& operator=(ComRef&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            P = std::exchange(other.P, nullptr);
+        }
+        return *this;
+    }
     ~ComRef() { Reset(); }
     T* Get() const { return P; }
     T* operator->() const { return P; }

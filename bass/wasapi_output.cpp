@@ -6,6 +6,7 @@
 #include <mmdeviceapi.h>
 
 #include <cstring>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -46,15 +47,16 @@ WAVEFORMATEXTENSIBLE MakeFormat(uint32_t rate, uint32_t channels, uint32_t mask,
     return f;
 }
 
-ComRef<IMMDevice> DefaultDevice() {
-    // One enumerator per thread: making one lists every device again, which
-    // under Wine holds up the sound of every stream while it runs.
-    thread_local ComRef<IMMDeviceEnumerator> enumerator;
+ComRef<IMMDeviceEnumerator> MakeEnumerator() {
+    ComRef<IMMDeviceEnumerator> enumerator;
+    CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                     reinterpret_cast<void**>(enumerator.Put()));
+    return enumerator;
+}
+
+ComRef<IMMDevice> DefaultDevice(IMMDeviceEnumerator* enumerator) {
     ComRef<IMMDevice> device;
-    if (!enumerator && FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL,
-                                               __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(enumerator.Put()))))
-        return device;
-    enumerator->GetDefaultAudioEndpoint(eRender, eMultimedia, device.Put());
+    if (enumerator) enumerator->GetDefaultAudioEndpoint(eRender, eMultimedia, device.Put());
     return device;
 }
 
@@ -151,7 +153,8 @@ private:
 class WasapiBackend final : public OutputBackend {
 public:
     std::unique_ptr<OutputDevice> OpenDefault(const SourceFormat& source) override {
-        ComRef<IMMDevice> device = DefaultDevice();
+        ComRef<IMMDeviceEnumerator> enumerator = MakeEnumerator();
+        ComRef<IMMDevice> device = DefaultDevice(enumerator.Get());
         if (!device) return nullptr;
         uint32_t mask = source.ChannelMask ? source.ChannelMask : DefaultChannelMask(source.Channels);
         // The source's own layout first; a device that refuses it gets stereo
@@ -171,7 +174,18 @@ public:
         return nullptr;
     }
 
-    std::wstring DefaultId() override { return IdOf(DefaultDevice().Get()); }
+    // Asked again and again by one thread, the watcher: its enumerator is
+    // kept, since making one lists every device again, which under Wine holds
+    // up the sound of every stream while it runs.
+    std::wstring DefaultId() override {
+        std::lock_guard<std::mutex> lock(WatchLock);
+        if (!Watching) Watching = MakeEnumerator();
+        return IdOf(DefaultDevice(Watching.Get()).Get());
+    }
+
+private:
+    std::mutex WatchLock;
+    ComRef<IMMDeviceEnumerator> Watching;
 };
 
 }  // namespace

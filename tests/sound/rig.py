@@ -63,16 +63,16 @@ class PulseServer:
         self.pactl("set-default-sink", sink)
 
     def sink_inputs(self):
-        """Each playing stream's sample specification and channel map."""
+        """Each playing stream's sample format and channel map, as pactl words them."""
         out = self.pactl("list", "sink-inputs").stdout
         found = []
         for block in out.split("Sink Input #")[1:]:
             spec = {}
             for line in block.splitlines():
                 line = line.strip()
-                for key in ("Sample Specification", "Channel Map"):
-                    if line.startswith(key + ":"):
-                        spec[key] = line.split(":", 1)[1].strip()
+                for key, name in (("Sample Spec", "format"), ("Channel Map", "channels")):
+                    if line.startswith(key) and ":" in line:
+                        spec[name] = line.split(":", 1)[1].strip()
             found.append(spec)
         return found
 

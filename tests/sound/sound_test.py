@@ -192,7 +192,7 @@ class Library(SoundCase):
                     if len(specs) >= 2:
                         break
                 p.wait(60)
-                joined = " | ".join(s.get("Sample Specification", "") + " " + s.get("Channel Map", "") for s in specs)
+                joined = " | ".join(s.get("format", "") + " " + s.get("channels", "") for s in specs)
                 self.assertIn(expected, joined)
 
         tone = ARGS.work / "partial.ttone"
