@@ -48,7 +48,9 @@ class PulseServer:
         raise RuntimeError("pulseaudio did not answer within 10 s")
 
     def pactl(self, *args, check=True):
-        return subprocess.run(["pactl"] + list(args), env=self.env, capture_output=True, text=True, check=check)
+        # Untranslated: its listings are parsed.
+        return subprocess.run(["pactl"] + list(args), env=dict(self.env, LC_ALL="C"), capture_output=True, text=True,
+                              check=check)
 
     def add_sink(self, name):
         """A null sink; returns its module index (for unloading it)."""
