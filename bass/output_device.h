@@ -52,6 +52,10 @@ public:
     // The default output's identity, empty when there is none: a change means
     // the user switched (or plugged in) another device.
     virtual std::wstring DefaultId() = 0;
+    // Returns when the system says the default output changed, or after
+    // timeoutMs: asking DefaultId often is not free (under Wine each answer
+    // holds up every stream's sound for a moment).
+    virtual void WaitForDefaultChange(uint32_t timeoutMs) { Sleep(timeoutMs); }
 };
 
 // WASAPI in shared mode, event driven. One per process; callable from any thread.

@@ -18,12 +18,16 @@ constexpr uint32_t HistoryMs = 1000;       // kept behind the next frame out, fo
 // rides out a late turn. A run starts with more, while its threads settle.
 constexpr uint32_t LeadMs = 25;
 constexpr uint32_t FirstLeadMs = 50;
+constexpr uint32_t StartSilenceMs = 10;
 constexpr uint32_t TurnTimeoutMs = 20;     // a turn even when the device does not signal
 constexpr uint32_t ClockTurnMs = 10;
 constexpr uint32_t DrainExtraMs = 20;      // past the queue and the server's latency
 constexpr uint64_t StallLimitMs = 1000;    // a device whose position stands still this long is dropped
 constexpr ULONGLONG DeviceRetryMs = 1000;  // without a device, how often one is looked for
-constexpr ULONGLONG DefaultCheckMs = 500;  // how often the default device is compared with ours
+// How often the default device is asked for when the system does not say it
+// changed (Wine never says); each answer costs every stream a moment of sound
+// under Wine, so not often.
+constexpr ULONGLONG DefaultCheckMs = 5000;
 constexpr ULONGLONG StalledRetryMs = 5000;  // a device that stood still is tried again after this
 constexpr auto CloseWait = std::chrono::seconds(5);
 
@@ -101,7 +105,7 @@ void Stream::WatchDefaultDevice(OutputBackend& output) {
                 gDefaultKnown = true;
             }
             gNoDeviceSeen = id.empty();
-            Sleep(DefaultCheckMs);
+            output.WaitForDefaultChange(DefaultCheckMs);
         }
     }).detach();
 }
@@ -330,6 +334,7 @@ void Stream::StartRunLocked(std::unique_lock<std::mutex>& lock) {
     RunBase = HeldPosition;
     RunPlayed = 0;
     RunTaken = 0;
+    RunPadFrames = 0;
     Starving = false;
     Ramp = VolumeRamp(SampleRate);
     Ramp.SetTarget(Volume);
@@ -428,7 +433,7 @@ void Stream::ServiceDeviceLocked(std::unique_lock<std::mutex>& lock) {
         LoseDeviceLocked();
         return;
     }
-    RunPlayed = std::min(played, RunTaken);
+    RunPlayed = std::min(played - std::min<uint64_t>(played, RunPadFrames), RunTaken);
     if (DeviceStarted && Stall.Stalled(nowMs, played, queued > 0)) {
         StalledDevice = Device->Id();
         StalledUntilMs = nowMs + StalledRetryMs;
@@ -441,6 +446,18 @@ void Stream::ServiceDeviceLocked(std::unique_lock<std::mutex>& lock) {
     }
     uint32_t lead = std::min(FramesIn(DeviceStarted ? LeadMs : FirstLeadMs, SampleRate), capacity);
     if (queued >= lead) return;
+    if (!DeviceStarted && RunPadFrames == 0) {
+        // A run opens with a little silence: a device may lose the first
+        // moments of a start (Wine's PulseAudio driver does), and losing
+        // silence is not heard, where losing the start of the rise is a click.
+        RunPadFrames = FramesIn(StartSilenceMs, SampleRate);
+        if (!WriteLocked(RunPadFrames, Feed::Silence)) {
+            LoseDeviceLocked();
+            return;
+        }
+        queued += RunPadFrames;
+        if (queued >= lead) lead = queued + FramesIn(LeadMs, SampleRate);
+    }
     uint32_t want = lead - queued;
     // Short of audio before the end (and after the first): heard as a gap.
     NoteStarvingLocked(RunTaken > 0 && !SourceDrained && AvailableLocked() < want);

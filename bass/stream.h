@@ -142,6 +142,7 @@ private:
     uint64_t RunBase = 0;    // the frame the run started at
     uint64_t RunPlayed = 0;  // frames heard in this run
     uint64_t RunTaken = 0;   // frames taken from the ring in this run
+    uint32_t RunPadFrames = 0;  // silence the run opened with, not audio
     LONGLONG ClockStart = 0;  // the clock's run started at this counter
     LARGE_INTEGER ClockFrequency{};
     VolumeRamp Ramp;

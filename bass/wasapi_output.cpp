@@ -150,6 +150,35 @@ private:
     std::wstring DeviceId;
 };
 
+// Tells the watcher at once when the user picks another default output or
+// plugs in headphones; the other notices are not needed.
+class DefaultChangeNotice final : public IMMNotificationClient {
+public:
+    explicit DefaultChangeNotice(HANDLE changed) : Changed(changed) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMMNotificationClient)) {
+            *object = static_cast<IMMNotificationClient*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives as long as the process: the enumerator may call it at any time.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole, LPCWSTR) override {
+        if (flow == eRender) SetEvent(Changed);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR, DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
+
+private:
+    HANDLE Changed;
+};
+
 class WasapiBackend final : public OutputBackend {
 public:
     std::unique_ptr<OutputDevice> OpenDefault(const SourceFormat& source) override {
@@ -179,13 +208,35 @@ public:
     // up the sound of every stream while it runs.
     std::wstring DefaultId() override {
         std::lock_guard<std::mutex> lock(WatchLock);
-        if (!Watching) Watching = MakeEnumerator();
+        WatchLocked();
         return IdOf(DefaultDevice(Watching.Get()).Get());
     }
 
+    void WaitForDefaultChange(uint32_t timeoutMs) override {
+        HANDLE changed;
+        {
+            std::lock_guard<std::mutex> lock(WatchLock);
+            WatchLocked();
+            changed = Changed;
+        }
+        if (changed) WaitForSingleObject(changed, timeoutMs);
+        else Sleep(timeoutMs);
+    }
+
 private:
+    void WatchLocked() {
+        if (Watching) return;
+        Watching = MakeEnumerator();
+        Changed = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        if (Watching && Changed) {
+            static DefaultChangeNotice* notice = new DefaultChangeNotice(Changed);
+            Watching->RegisterEndpointNotificationCallback(notice);
+        }
+    }
+
     std::mutex WatchLock;
     ComRef<IMMDeviceEnumerator> Watching;
+    HANDLE Changed = nullptr;
 };
 
 }  // namespace
