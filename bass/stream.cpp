@@ -401,8 +401,10 @@ bool Stream::WriteLocked(uint32_t frames, Feed feed) {
         out = &Mixed;
     }
     float* samples = const_cast<float*>(out->data());
+    // Silence leaves the ramp where it is: a rise spent on the silence that
+    // opens a run would start the audio at full volume, with a click.
     if (feed == Feed::FadeOut) Ramp.FadeOut(samples, frames, format.Channels);
-    else Ramp.Apply(samples, frames, format.Channels);
+    else if (feed == Feed::Audio) Ramp.Apply(samples, frames, format.Channels);
     if (format.Float) return Device->Write(samples, frames);
     Pcm.resize(out->size());
     Dither.Convert(samples, Pcm.data(), Pcm.size());
@@ -459,8 +461,9 @@ void Stream::ServiceDeviceLocked(std::unique_lock<std::mutex>& lock) {
         if (queued >= lead) lead = queued + FramesIn(LeadMs, SampleRate);
     }
     uint32_t want = lead - queued;
-    // Short of audio before the end (and after the first): heard as a gap.
-    NoteStarvingLocked(RunTaken > 0 && !SourceDrained && AvailableLocked() < want);
+    // Short of audio before the end (and after the first), or a device that
+    // ran dry since the last turn: heard as a gap.
+    NoteStarvingLocked(RunTaken > 0 && !SourceDrained && (AvailableLocked() < want || (DeviceStarted && queued == 0)));
     if (!WriteLocked(want, Feed::Audio)) {
         LoseDeviceLocked();
         return;

@@ -192,6 +192,15 @@ TEST(StreamOutput, VolumeIsAppliedAsAudioLeavesAndPauseFadesOut) {
     // The run ends in silence, reached without a step.
     size_t frames = written.size() / 2;
     EXPECT_EQ(peak(frames - Rate / 200, Rate / 200), 0.0f);
+    // A resume rises from silence: the tone comes back mid-wave, after the
+    // silence that opens a run, so a rise spent early would be a step.
+    stream->Play(false);
+    Sleep(200);
+    {
+        std::lock_guard<std::mutex> lock(backend.Written.Lock);
+        written = backend.Written.Written;
+    }
+    ASSERT_GT(written.size() / 2, frames + Rate / 20);
     float largestStep = 0;
     for (size_t i = 2; i < written.size(); i += 2) largestStep = std::max(largestStep, std::fabs(written[i] - written[i - 2]));
     EXPECT_LT(largestStep, 0.1f);  // a 440 Hz sine at 0.5 moves at most 0.029 a frame
