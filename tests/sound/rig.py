@@ -4,6 +4,7 @@ and measured with numpy. What the tests hear is what a user would."""
 
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -15,6 +16,12 @@ import numpy as np
 
 RATE = 48000  # the sinks' rate: the server resamples whatever plays to it
 WINDOW = RATE // 100  # 10-ms windows
+KEEPER = "rig-keeper"  # the stream of silence that keeps a sink's clock running
+# The server's word for a playing stream it found empty: its client did not
+# write in time, and the sink played silence in its place.
+UNDERRUN = re.compile(r"^\(\s*([0-9.]+)\|.*(?:Implicit underrun of|Underrun on) '(.*)'")
+UNDERRUN_END = re.compile(r"^\(\s*([0-9.]+)\|.*rewind due to end of underrun")
+PACTL_FREED = re.compile(r'^\(\s*([0-9.]+)\|.*client\.c: Freed \d+ "pactl"')
 
 
 class PulseServer:
@@ -35,17 +42,52 @@ class PulseServer:
         self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         self.log = open(os.path.join(self.work, "pulseaudio.log"), "w")
         self.process = subprocess.Popen(
+            # Debug level for the underruns it reports (see dropouts()).
             ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-             "--disallow-exit", "--disable-shm=yes", "--log-target=stderr", "--log-level=warning",
+             "--disallow-exit", "--disable-shm=yes", "--log-target=stderr", "--log-level=debug", "--log-time=1",
              "-L", "module-native-protocol-unix socket=%s auth-anonymous=1" % self.socket],
             env=self.env, stdout=self.log, stderr=subprocess.STDOUT)
         for _ in range(100):
             if self.process.poll() is not None:
                 raise RuntimeError("pulseaudio ended at start; see %s" % self.log.name)
             if os.path.exists(self.socket) and self.pactl("info", check=False).returncode == 0:
+                self._date_log()
                 return
             time.sleep(0.1)
         raise RuntimeError("pulseaudio did not answer within 10 s")
+
+    def _date_log(self):
+        """The wall time of the log's time 0, from a client whose visit is timed here."""
+        before = time.time() * 1000.0
+        self.pactl("info")
+        after = time.time() * 1000.0
+        freed = [float(m.group(1)) for m in map(PACTL_FREED.match, self._log_lines()) if m]
+        self.log_origin_ms = (before + after) / 2 - freed[-1] * 1000.0
+
+    def _log_lines(self):
+        with open(self.log.name, encoding="utf-8", errors="replace") as f:
+            return f.readlines()
+
+    def dropouts(self):
+        """Spans (wall ms) in which the server found a playing stream empty and
+        played silence in its place: its client (Wine's driver, which keeps the
+        server only 25 ms ahead) was starved by the machine. A span ends when
+        the sink next reports an underrun's end (any stream's: an end taken
+        too early leaves a gap unexplained, never hides one)."""
+        spans, open_at = [], None
+        for line in self._log_lines():
+            m = UNDERRUN.match(line)
+            if m and m.group(2) != KEEPER:
+                if open_at is None:
+                    open_at = float(m.group(1))
+                continue
+            m = UNDERRUN_END.match(line)
+            if m and open_at is not None:
+                spans.append((open_at, float(m.group(1))))
+                open_at = None
+        if open_at is not None:
+            spans.append((open_at, open_at + 0.3))
+        return [(self.log_origin_ms + a * 1000.0, self.log_origin_ms + b * 1000.0) for a, b in spans]
 
     def pactl(self, *args, check=True):
         # Untranslated: its listings are parsed.
@@ -105,7 +147,7 @@ class Recorder:
         # gives no samples: silence played all along keeps its clock running.
         self.keeper = subprocess.Popen(
             ["pacat", "--playback", "--raw", "--format=s16le", "--rate=%d" % RATE, "--channels=2",
-             "--latency-msec=10", "--device=" + sink], env=server.env, stdin=open("/dev/zero", "rb"),
+             "--latency-msec=10", "--device=" + sink, "--stream-name=" + KEEPER], env=server.env, stdin=open("/dev/zero", "rb"),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.process = subprocess.Popen(
             ["parec", "--device=%s.monitor" % sink, "--format=float32le", "--rate=%d" % RATE, "--channels=2",
@@ -186,6 +228,20 @@ class Recording:
             return []
         d2 = np.abs(x[2:] - 2 * x[1:-1] + x[:-2])
         return list(np.nonzero(d2 > limit)[0] + 1)
+
+    def silence_beside(self, index, reach=4):
+        """The run of exact zeros (start, end) that a click at index borders,
+        as a server that has nothing to play leaves, or None."""
+        x = self.mono
+        near = [i for i in range(max(0, index - reach), min(len(x), index + reach + 1)) if x[i] == 0.0]
+        if not near:
+            return None
+        start = end = near[0]
+        while start > 0 and x[start - 1] == 0.0:
+            start -= 1
+        while end + 1 < len(x) and x[end + 1] == 0.0:
+            end += 1
+        return start, end + 1
 
     def sound_after(self, wall_ms, level_db=-40.0):
         """Wall time of the first 10-ms window at or after wall_ms louder than level_db."""

@@ -8,6 +8,7 @@ Usage: sound_test.py --probe sound-probe.exe --session tamber-session.exe
                      [--cycles N] [--load-seconds S] [unittest args]
 """
 import argparse
+import json
 import os
 import random
 import subprocess
@@ -55,6 +56,25 @@ def probe(lines, name, timeout=180):
     return events
 
 
+def dropouts_in(recording):
+    end = recording.time_of(len(recording.mono))
+    return [(a, b) for a, b in SERVER.dropouts() if b >= recording.start_ms and a <= end]
+
+
+def at_dropout(recording, index, drops):
+    """Whether a click at index is a server dropout's: it borders a silence
+    that a reported dropout falls in (a server that woke late reports it at
+    the end of the silence), or it lies by a report (a dropout that only
+    thinned the sound)."""
+    silence = recording.silence_beside(index)
+    if silence and silence[1] - silence[0] >= rig.RATE // 1000:
+        lo, hi = recording.time_of(silence[0]) - 30, recording.time_of(silence[1]) + 30
+        if any(a <= hi and b >= lo for a, b in drops):
+            return True
+    t = recording.time_of(index)
+    return any(a - 60 <= t <= max(b, a + 150) + 60 for a, b in drops)
+
+
 def event(events, cmd, nth=0):
     return [e for e in events if e["cmd"] == cmd][nth]
 
@@ -75,25 +95,30 @@ class SoundCase(unittest.TestCase):
             pass
         SERVER.remove_module(self.module)
 
-    def assertNoClicks(self, recording, start_ms=None, end_ms=None, what="", near=None):
-        """No click between start_ms and end_ms; with near (wall times), only
-        within 150 ms after each of them: the transitions under test. (Wine
-        feeds the server 25 ms ahead, and on a busy machine the server now and
-        then runs dry for 100 ms, which is heard as two clicks anywhere.)"""
-        clicks = recording.clicks()
+    def assertNoClicks(self, recording, start_ms=None, end_ms=None, what=""):
+        """No click between start_ms and end_ms but at the server's dropouts
+        (see rig.PulseServer.dropouts), which are counted and printed; with
+        --strict-clicks those fail too."""
         lo = recording.index_at(start_ms) if start_ms else 0
         hi = recording.index_at(end_ms) if end_ms else len(recording.mono)
-        found = [c for c in clicks if lo <= c < hi]
-        if near is not None:
-            spans = [(recording.index_at(t), recording.index_at(t + 150)) for t in near]
-            found = [c for c in found if any(a <= c < b for a, b in spans)]
-        where = ", ".join("%.0f ms" % (recording.time_of(c) - recording.start_ms) for c in found[:5])
-        if not ARGS.strict_clicks:
-            # Counted, not failed: on this project's machines some runs still
-            # hear a click at a transition under Wine's PulseAudio driver.
-            print("clicks %s: %d%s" % (what, len(found) // 2, " at " + where if found else ""))
-            return
-        self.assertEqual(found, [], "clicks %s at %s" % (what, where))
+        found = [c for c in recording.clicks() if lo <= c < hi]
+        drops = dropouts_in(recording)
+        dropped = [c for c in found if at_dropout(recording, c, drops)]
+        ours = [c for c in found if c not in dropped]
+        print("clicks %s: %d, and %d at %d server dropout(s)" % (what, len(ours), len(dropped), len(drops)))
+
+        def where(clicks):
+            return ", ".join("%.0f ms" % (recording.time_of(c) - recording.start_ms) for c in clicks[:5])
+        if ours or (dropped and ARGS.strict_clicks):
+            # Kept to be listened to: the recording, its clicks and the server's dropouts.
+            name = ARGS.work / ("%s-%d" % (self.id().split(".")[-1], int(time.time())))
+            rig.write_wav(name.with_suffix(".wav"), recording.stereo, rig.RATE, float_samples=True)
+            name.with_suffix(".json").write_text(json.dumps({
+                "clicks": [int(c) for c in found],
+                "dropouts_ms": [[a - recording.start_ms, b - recording.start_ms] for a, b in drops]}))
+        self.assertEqual(ours, [], "clicks %s at %s" % (what, where(ours)))
+        if ARGS.strict_clicks:
+            self.assertEqual(dropped, [], "clicks at server dropouts at %s" % where(dropped))
 
     def level_at(self, recording, wall_ms, window_ms=10):
         i = recording.index_at(wall_ms)
@@ -132,8 +157,7 @@ class Library(SoundCase):
         self.assertIsNotNone(back, "resume brought no sound")
         # No stale audio: nothing between the resume and the new audio's start.
         self.assertLess(self.level_at(rec, resume - 100, 90), -60)
-        transitions = [e["t"] for e in events if e["cmd"] in ("play", "pause", "volume", "seek", "stop", "free")]
-        self.assertNoClicks(rec, what="at play, volume, pause, resume, seek, stop or free", near=transitions)
+        self.assertNoClicks(rec, what="at play, volume, pause, resume, seek, stop or free")
 
     def test_position_matches_what_is_heard(self):
         """Positions against a tone whose frequency steps every second: at
@@ -207,11 +231,8 @@ class Library(SoundCase):
         rec = self.recorder.stop()
         start = rec.sound_after(event(events, "play")["t"], -30)
         self.assertIsNotNone(start)
-        # Frames out of step would be noise throughout: thousands of clicks,
-        # where a server's dropout makes two.
-        lo, hi = rec.index_at(start + 50), rec.index_at(start + 1900)
-        clicks = [c for c in rec.clicks() if lo <= c < hi]
-        self.assertLess(len(clicks), 12, "noise in a plug-in's partly read frames")
+        # Frames out of step would be noise throughout: thousands of clicks.
+        self.assertNoClicks(rec, start + 50, start + 1900, "in a plug-in's partly read frames")
         self.assertAlmostEqual(rec.dominant_frequency(rec.index_at(start + 500), rig.RATE // 2), 440, delta=4)
 
 
@@ -263,8 +284,7 @@ class Player(SoundCase):
         self.assertGreaterEqual(comebacks, ARGS.cycles, "resumes that came back with sound")
         bad = [f for f in fades if not PAUSE_FADE_MS[0] - 10 <= f <= PAUSE_FADE_MS[1] + 10]
         self.assertEqual(bad, [], "pause fades (ms): %s" % fades)
-        edges = [rec.time_of(k * rig.WINDOW) for k in range(1, n) if silent[k] != silent[k - 1]]
-        self.assertNoClicks(rec, what="over %d pauses and resumes" % ARGS.cycles, near=[t - 75 for t in edges])
+        self.assertNoClicks(rec, what="over %d pauses and resumes" % ARGS.cycles)
 
 
 class Devices(unittest.TestCase):
@@ -334,8 +354,11 @@ class Load(SoundCase):
         self.assertIsNotNone(start)
         end = event(events, "underruns")["t"]
         levels = rec.levels()[rec.index_at(start + 100) // rig.WINDOW: rec.index_at(end - 100) // rig.WINDOW]
-        gaps = [round(rec.time_of(rec.index_at(start + 100) + k * rig.WINDOW) - start) for k in np.nonzero(levels < -30)[0]]
-        print("silent 10-ms windows under load: %d of %d" % (len(gaps), len(levels)))
+        silent = [rec.time_of(rec.index_at(start + 100) + k * rig.WINDOW) for k in np.nonzero(levels < -30)[0]]
+        drops = dropouts_in(rec)
+        gaps = [round(t - start) for t in silent if not any(a - 150 <= t <= max(b, a + 150) + 60 for a, b in drops)]
+        print("silent 10-ms windows under load: %d of %d; %d of them outside %d server dropout(s)"
+              % (len(silent), len(levels), len(gaps), len(drops)))
         if ARGS.strict_gaps:
             self.assertEqual(gaps, [], "gaps in the sound (ms after its start)")
 
@@ -352,9 +375,10 @@ def main():
     parser.add_argument("--min-pause", type=float, default=0.4)
     parser.add_argument("--max-pause", type=float, default=1.2)
     parser.add_argument("--load-seconds", type=int, default=20)
-    # Gaps under load are the server's as much as the library's (see
-    # assertNoClicks): checked in the benchmark, counted in the tests.
+    # Silence under load that the server did not report fails only with
+    # --strict-gaps (the benchmark): Wine itself can fall behind unseen.
     parser.add_argument("--strict-gaps", action="store_true")
+    # Clicks at the server's own dropouts fail only with this.
     parser.add_argument("--strict-clicks", action="store_true")
     ARGS, rest = parser.parse_known_args()
     ARGS.work = ARGS.work.resolve()
