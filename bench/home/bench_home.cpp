@@ -127,6 +127,9 @@ struct Case {
     std::vector<double> LyricMs;
     std::vector<double> PlayBarMs;
     std::vector<double> RowMs;
+    double LyricCpuMs = 0;
+    double PlayBarCpuMs = 0;
+    double RowCpuMs = 0;
 };
 
 // The frame a repaint of this area gives; whole when the area is null.
@@ -157,11 +160,14 @@ void RunRound(Case& c) {
     const FloatRect lyrics = ToFloatRect(gLyricsArea);
     const FloatRect playBar = PlayBarArea(layout);
     const FloatRect row = Grown(SongRowRect(1, layout), 2);
-    for (int i = 0; i < FramesPerRound; ++i) {
-        c.LyricMs.push_back(TimeFrame(&lyrics));
-        c.PlayBarMs.push_back(TimeFrame(&playBar));
-        c.RowMs.push_back(TimeFrame(&row));
-    }
+    const auto batch = [](const FloatRect& area, std::vector<double>& ms, double& cpuMs) {
+        const double cpu = ProcessCpuMs();
+        for (int i = 0; i < FramesPerRound; ++i) ms.push_back(TimeFrame(&area));
+        cpuMs += ProcessCpuMs() - cpu;
+    };
+    batch(lyrics, c.LyricMs, c.LyricCpuMs);
+    batch(playBar, c.PlayBarMs, c.PlayBarCpuMs);
+    batch(row, c.RowMs, c.RowCpuMs);
     c.TickMs.push_back(TimeLyricTicks());
 }
 
@@ -173,8 +179,13 @@ void Report(const Case& c) {
     std::printf("  %-40s %7.2f ms (quartiles %7.2f %7.2f)  CPU %7.2f ms  lyric tick %6.3f ms\n", c.Name,
                 Median(c.FrameMs), sorted[sorted.size() / 4], sorted[sorted.size() * 3 / 4], CpuPerFrame(c),
                 Median(c.TickMs));
-    std::printf("  %-40s lyrics area %7.2f ms, play bar %7.2f ms, one row %7.2f ms\n", "  partial frames:",
-                Median(c.LyricMs), Median(c.PlayBarMs), Median(c.RowMs));
+    const auto cpu = [](double ms, const std::vector<double>& frames) {
+        return ms / static_cast<double>(frames.size());
+    };
+    std::printf("  %-40s lyrics area %6.2f ms (CPU %6.2f), play bar %6.2f ms (CPU %6.2f), "
+                "one row %6.2f ms (CPU %6.2f)\n",
+                "  partial frames:", Median(c.LyricMs), cpu(c.LyricCpuMs, c.LyricMs), Median(c.PlayBarMs),
+                cpu(c.PlayBarCpuMs, c.PlayBarMs), Median(c.RowMs), cpu(c.RowCpuMs, c.RowMs));
 }
 
 // Where one kind of drawing call of the rough profile draws.
@@ -226,13 +237,16 @@ void ProfilePrimitives() {
     if (!gLyricLines.empty()) scene.Lyric = static_cast<IDWriteTextLayout*>(gLyricLines[0].MainLayout.get());
     constexpr int Frames = 5;
     // The floor of any frame: a present of what the swap chain holds.
+    constexpr int Presents = 20;
     std::vector<double> presents;
-    for (int f = 0; f < Frames; ++f) {
+    const double presentCpu = ProcessCpuMs();
+    for (int f = 0; f < Presents; ++f) {
         const double start = NowMs();
         gSwapChain.Present(0, 0);
         presents.push_back(NowMs() - start);
     }
-    std::printf("a present alone, nothing drawn: %.2f ms\n", Median(presents));
+    std::printf("a present alone, nothing drawn: %.2f ms, CPU %.2f ms\n", Median(presents),
+                (ProcessCpuMs() - presentCpu) / Presents);
     std::printf("rough profile: ms per call beyond an empty frame (median of %d frames)\n", Frames);
     double emptyMs = 0;
     for (const Primitive& primitive : Primitives) {
