@@ -172,7 +172,8 @@ HRESULT EnsureWindowTarget(HWND window, SwapKind kind) {
         const HRESULT hr = CreateDeviceChain(gDxgiDevice, gD2DFactory, gD2DDevice);
         if (hr != S_OK) return hr;
     }
-    const HRESULT hr = CreateWindowTarget(window, gDxgiDevice, gD2DFactory, gD2DDevice, gSwapChain, gDeviceContext, kind);
+    const HRESULT hr =
+        CreateWindowTarget(window, gDxgiDevice, gD2DFactory, gD2DDevice, gSwapChain, gDeviceContext, kind);
     if (hr != S_OK) {
         // A context left without a target would stop every later paint from
         // retrying; a lost device also takes the chain with it.
