@@ -41,7 +41,7 @@ void OnLyricTick() {
         StartSlotAnimation(SlotLyricScroll, scroll.From, scroll.To, EasingExpoOut, LyricScrollMs);
     }
     // The current line's format changed: only worth a frame where it is drawn.
-    if (lineChanged && scrolls.empty() && gCurrentPage == HomePage) RequestRepaint();
+    if (lineChanged && scrolls.empty() && gCurrentPage == HomePage) RequestRepaintArea(ToFloatRect(gLyricsArea));
 }
 
 void OnFilesDropped(std::vector<std::string> paths) {

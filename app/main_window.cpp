@@ -6,6 +6,7 @@
 
 #include "app/drop_target.h"
 #include "app/event_hooks.h"
+#include "app/frame_check.h"
 #include "app/globals.h"
 #include "app/logic/frame_rules.h"
 #include "app/media_keys.h"
@@ -50,6 +51,7 @@ void SetComponentTimer(UINT_PTR id, int intervalMs) {
 // The window's own procedure: the event wiring. WindowProc sits in front of it
 // from creation on and hands it every message after its own work.
 LRESULT CALLBACK EventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandleFrameCheckKey(message, wParam)) return 0;
     if (LRESULT result = 0; HandleKeyMessage(message, wParam, lParam, result)) return result;
     if (message == TaskbarButtonCreatedMessage()) {
         OnTaskbarButtonCreated(window);

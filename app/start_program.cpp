@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "graphics/graphics_device.h"
 #include "ui/cover_art.h"
+#include "ui/frame.h"
 #include "ui/text_formats.h"
 #include "ui/ui_state.h"
 
@@ -28,6 +29,7 @@ void ReleaseGraphicsState() {
     }
     gSharedBrush.Release();
     ReleaseDeviceImages();
+    ReleaseRetainedFrame();
     DropDeviceObjects();
     gDWriteFactory.Release();
     gWicFactory.Release();

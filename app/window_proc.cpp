@@ -63,6 +63,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return HTCLIENT;
     case WM_PAINT:
         EnsureDeviceResources();
+        NoteExposedArea(window);
         DrawFrame();
         ValidateRect(window, nullptr);
         break;

@@ -67,7 +67,8 @@ HRESULT CreateWicFactory(WicFactoryLayer& factory) {
 }
 
 HRESULT CreateWindowTarget(HWND window, DxgiDeviceLayer& dxgiDevice, D2DFactoryLayer& factory,
-                           D2DDeviceLayer& device, SwapChainLayer& swapChain, DeviceContextLayer& context) {
+                           D2DDeviceLayer& device, SwapChainLayer& swapChain, DeviceContextLayer& context,
+                           SwapKind kind) {
     GraphicsLayer<IDXGIFactory2> dxgiFactory;
     if (!dxgiDevice.GetFactory(dxgiFactory)) return dxgiDevice.LastResult();
 
@@ -81,9 +82,10 @@ HRESULT CreateWindowTarget(HWND window, DxgiDeviceLayer& dxgiDevice, D2DFactoryL
     desc.Stereo = FALSE;
     desc.SampleDesc = {1, 0};
     desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;  // 0x20
-    desc.BufferCount = SwapChainBufferCount;
+    const bool keep = kind == SwapKind::KeepContents;
+    desc.BufferCount = keep ? 1 : SwapChainBufferCount;
     desc.Scaling = DXGI_SCALING_STRETCH;
-    desc.SwapEffect = DXGI_SWAP_EFFECT_DISCARD;
+    desc.SwapEffect = keep ? DXGI_SWAP_EFFECT_SEQUENTIAL : DXGI_SWAP_EFFECT_DISCARD;
     desc.AlphaMode = DXGI_ALPHA_MODE_UNSPECIFIED;
     desc.Flags = 0;
 
@@ -164,13 +166,14 @@ bool RecoverFromFrameResult(HRESULT endDrawResult, HRESULT presentResult) {
     return true;
 }
 
-HRESULT EnsureWindowTarget(HWND window) {
+HRESULT EnsureWindowTarget(HWND window, SwapKind kind) {
     if (gDeviceContext) return S_OK;
     if (!gD2DDevice) {
         const HRESULT hr = CreateDeviceChain(gDxgiDevice, gD2DFactory, gD2DDevice);
         if (hr != S_OK) return hr;
     }
-    const HRESULT hr = CreateWindowTarget(window, gDxgiDevice, gD2DFactory, gD2DDevice, gSwapChain, gDeviceContext);
+    const HRESULT hr =
+        CreateWindowTarget(window, gDxgiDevice, gD2DFactory, gD2DDevice, gSwapChain, gDeviceContext, kind);
     if (hr != S_OK) {
         // A context left without a target would stop every later paint from
         // retrying; a lost device also takes the chain with it.

@@ -38,10 +38,21 @@ HRESULT CreateDWriteFactory(DWriteFactoryLayer& factory);
 // WIC imaging factory 2 (in-process). Returns 0 or the HRESULT.
 HRESULT CreateWicFactory(WicFactoryLayer& factory);
 
-// Swap chain (client size, BGRA, 2 buffers, discard), device context and its
+// How the swap chain treats its buffer after a present.
+enum class SwapKind {
+    // Two buffers, discarded: every frame must fill the whole buffer. What a
+    // system backdrop composes with.
+    Discard,
+    // One buffer that keeps its pixels (sequential): a frame may draw and
+    // present only what changed. Only where no system backdrop shows.
+    KeepContents,
+};
+
+// Swap chain (client size, BGRA, of the kind given), device context and its
 // target bitmap for a window. Returns 0 or an HRESULT.
 HRESULT CreateWindowTarget(HWND window, DxgiDeviceLayer& dxgiDevice, D2DFactoryLayer& factory,
-                           D2DDeviceLayer& device, SwapChainLayer& swapChain, DeviceContextLayer& context);
+                           D2DDeviceLayer& device, SwapChainLayer& swapChain, DeviceContextLayer& context,
+                           SwapKind kind = SwapKind::Discard);
 // After a size change: drop the target, resize the buffers to the window,
 // make a new target. Results are not examined.
 void ResizeWindowTarget(SwapChainLayer& swapChain, DeviceContextLayer& context);
@@ -68,4 +79,4 @@ bool RecoverFromFrameResult(HRESULT endDrawResult, HRESULT presentResult);
 // What a paint calls when gDeviceContext is empty: rebuilds the device chain
 // if it was dropped, then the window target of the main window. Returns 0 or
 // the failing HRESULT (the window then stays blank and the next paint retries).
-HRESULT EnsureWindowTarget(HWND window);
+HRESULT EnsureWindowTarget(HWND window, SwapKind kind = SwapKind::Discard);

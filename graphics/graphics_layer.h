@@ -140,6 +140,10 @@ public:
     bool GetBuffer(UINT index, REFIID iid, GraphicsLayer<U>& out) {
         return Invoke([&](auto* p) { return p->GetBuffer(index, iid, out.PutVoid()); });
     }
+    // Only the dirty rectangles of the parameters need to reach the screen.
+    bool Present1(UINT syncInterval, UINT flags, const DXGI_PRESENT_PARAMETERS& parameters) {
+        return Invoke([&](auto* p) { return p->Present1(syncInterval, flags, &parameters); });
+    }
     bool ResizeBuffers(UINT count, UINT width, UINT height, DXGI_FORMAT format, UINT flags) {
         return Invoke([&](auto* p) { return p->ResizeBuffers(count, width, height, format, flags); });
     }
@@ -182,6 +186,12 @@ public:
                                      const D2D1_BITMAP_PROPERTIES1* properties = nullptr);
     // The effect's class id as text, e.g. "{1feb6d69-2fe6-4ac9-8c58-1d7f93e7a6a5}".
     bool CreateEffect(const wchar_t* classIdText, GraphicsLayer<ID2D1Effect>& out);
+    bool CreateBitmap(D2D1_SIZE_U size, const D2D1_BITMAP_PROPERTIES1& properties, GraphicsLayer<ID2D1Bitmap1>& out) {
+        return Invoke([&](auto* p) { return p->CreateBitmap(size, nullptr, 0, &properties, out.Put()); });
+    }
+    bool GetTarget(GraphicsLayer<ID2D1Image>& out) {
+        return Invoke([&](auto* p) { p->GetTarget(out.Put()); });
+    }
     bool SetTarget(ID2D1Image* image) {
         return Invoke([&](auto* p) { p->SetTarget(image); });
     }
@@ -249,6 +259,11 @@ public:
                     const D2D1_RECT_F* imageRect = nullptr,
                     D2D1_INTERPOLATION_MODE interpolation = D2D1_INTERPOLATION_MODE_NEAREST_NEIGHBOR,
                     D2D1_COMPOSITE_MODE composite = D2D1_COMPOSITE_MODE_SOURCE_OVER);
+
+    // --- ID2D1Bitmap1 ---------------------------------------------------------
+    bool CopyFromBitmap(const D2D1_POINT_2U& destination, ID2D1Bitmap* source, const D2D1_RECT_U& sourceRect) {
+        return Invoke([&](auto* p) { return p->CopyFromBitmap(&destination, source, &sourceRect); });
+    }
 
     // --- ID2D1SolidColorBrush -------------------------------------------------
     bool SetColor(const D2D1_COLOR_F& colour) {

@@ -204,7 +204,7 @@ void TakeScannedRows() {
     if (rows.empty()) return;
     for (PlaylistEntry& row : rows) gPlaylist.push_back(std::move(row));
     UpdateListHeights();
-    RequestRepaint();
+    if (gCurrentPage == HomePage) RequestRepaintArea(SongListArea(CurrentLayout()));
 }
 
 bool FolderScansIdle() { return HandOff().Idle(); }

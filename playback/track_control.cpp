@@ -260,7 +260,7 @@ void UpdatePlayBar() {
     // costs none.
     const bool changed =
         gProgressWidth != oldProgressWidth || gPositionText != oldPositionText || gLengthText != oldLengthText;
-    if (changed && gCurrentPage == HomePage) RequestRepaint();
+    if (changed && gCurrentPage == HomePage) RequestRepaintArea(PlayBarArea(CurrentLayout()));
     UpdateTaskbar();
 }
 

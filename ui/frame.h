@@ -6,17 +6,43 @@
 
 #include <cstdint>
 
+#include "ui/dirty_region.h"
 #include "ui/input_regions.h"
+
+// How frames are drawn. TAMBER_FRAME_PATH, read at start, picks one for tests
+// and benchmarks: "whole" draws every frame whole as the window first did,
+// "copy" keeps a retained frame but copies all of it to a discarded swap
+// chain each frame, "check" is the usual path plus the debug keys of the
+// sameness tests (app/frame_check.cpp).
+enum class FramePath { Partial, Whole, Copy, Check };
+FramePath ActiveFramePath();
 
 // Creates the window target, the shared brush, the icons and the cover
 // objects when the device context is missing (first paint, lost device).
 void EnsureDeviceResources();
 
-// Draws the whole client area and presents it.
+// Redraws what the repaint requests named since the last frame into the
+// retained frame (the whole client area when one of them was whole, or when
+// the page, the size, the accent or the cover changed) and presents it.
 void DrawFrame();
 
-// Invalidates the main window so that a paint follows.
+// Invalidates the main window so that a whole frame follows.
 void RequestRepaint();
+// Only this area (DIPs) changed: the next frame redraws it and what lies
+// under and over it, nothing else.
+void RequestRepaintArea(const FloatRect& dips);
+// Asked by the drawing before an element: false when the frame being drawn
+// redraws only areas the element's rectangle (DIPs) does not reach.
+bool FrameReaches(const FloatRect& dips);
+// Before DrawFrame in WM_PAINT: what the system wants shown again beyond the
+// requests (an exposure) is copied from the retained frame, not redrawn.
+void NoteExposedArea(HWND window);
+// With the other device resources (end of the run, a lost device): the next
+// frame is whole.
+void ReleaseRetainedFrame();
+// Check mode: the next frame is drawn whole straight into the back buffer and
+// traced as "whole frame N".
+void TraceNextWholeFrame();
 
 // rgb in 0x00BBGGRR; alpha only when alphaGiven, else opaque.
 D2D1_COLOR_F MakeD2DColour(uint32_t rgb, float alpha = 1.0f, bool alphaGiven = false);

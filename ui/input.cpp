@@ -14,6 +14,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // Press values of play/pause, next, previous and volume (slots 2 to 5):
@@ -80,6 +83,79 @@ double* SlotTarget(int slot) {
     }
 }
 
+// What a step of a slot repaints: the popup, a button, the lyrics, the pill.
+void RepaintSlotArea(int slot) {
+    const LayoutInputs layout = CurrentLayout();
+    switch (slot) {
+    case SlotVolumePopup: RequestRepaintArea(VolumePopupArea(layout)); return;
+    case SlotPressPlay: RequestRepaintArea(LookArea(Region::Play, layout)); return;
+    case SlotPressNext: RequestRepaintArea(LookArea(Region::Next, layout)); return;
+    case SlotPressPrevious: RequestRepaintArea(LookArea(Region::Previous, layout)); return;
+    case SlotPressVolume: RequestRepaintArea(LookArea(Region::Volume, layout)); return;
+    case SlotLyricScroll: RequestRepaintArea(ToFloatRect(gLyricsArea)); return;
+    case SlotNavTrail:
+    case SlotNavLead: RequestRepaintArea(NavPillArea()); return;
+    default: RequestRepaint(); return;
+    }
+}
+
+// The hover and pressed looks and the rows' hover marks as they stand, to
+// repaint only the ones an event changed.
+struct Looks {
+    int Flags[RegionCount] = {};
+    std::vector<int> RowHovered;
+};
+
+Looks ReadLooks(const InputBindings& bindings, bool pressed) {
+    Looks looks;
+    for (int i = 0; i < RegionCount; ++i) {
+        const int* flag = pressed ? bindings.PressedFlag[i] : bindings.HoverFlag[i];
+        looks.Flags[i] = flag ? *flag : 0;
+    }
+    for (const PlaylistEntry& entry : gPlaylist) looks.RowHovered.push_back(entry.Hovered);
+    return looks;
+}
+
+bool OnSettingsPage(Region region) {
+    switch (region) {
+    case Region::AppearanceItem:
+    case Region::AboutItem:
+    case Region::ThemeEntry:
+    case Region::BackgroundEntry:
+    case Region::Back:
+    case Region::MicaOption:
+    case Region::AcrylicOption: return true;
+    default: return false;
+    }
+}
+
+void RepaintChangedLooks(const Looks& before, const Looks& after) {
+    const LayoutInputs layout = CurrentLayout();
+    for (int i = 0; i < RegionCount; ++i) {
+        if (before.Flags[i] == after.Flags[i]) continue;
+        const Region region = static_cast<Region>(i);
+        // The settings page is drawn whole; its items' flags also follow the
+        // pointer on the home page, where nothing shows them.
+        if (OnSettingsPage(region)) {
+            if (gCurrentPage == SettingsPage) RequestRepaint();
+            continue;
+        }
+        const bool homeOnly = region != Region::NavHome && region != Region::NavSettings;
+        if (homeOnly && gCurrentPage != HomePage) continue;
+        RequestRepaintArea(LookArea(region, layout));
+    }
+    if (gCurrentPage != HomePage) return;
+    const size_t rows = std::min(before.RowHovered.size(), after.RowHovered.size());
+    for (size_t i = 0; i < rows; ++i) {
+        if (before.RowHovered[i] != after.RowHovered[i]) {
+            RequestRepaintArea(Grown(SongRowRect(static_cast<int>(i + 1), layout), 2));
+        }
+    }
+}
+
+// The button-down's own repaint is replaced by the looks it changed.
+bool gRepaintsHeld = false;
+
 class WindowSongRows final : public SongRows {
 public:
     int Count() override { return SongRowCount(); }
@@ -120,7 +196,9 @@ public:
         if (gSaveBackdropChoice) gSaveBackdropChoice(kind);
     }
     void HomePageButtonUp() override { OnHomePageButtonUp(); }
-    void RequestRepaint() override { ::RequestRepaint(); }
+    void RequestRepaint() override {
+        if (!gRepaintsHeld) ::RequestRepaint();
+    }
 };
 
 WindowInputHost gWindowInputHost;
@@ -135,27 +213,35 @@ void StartSlotAnimation(int slot, int from, int to, int easing, int durationMs) 
     if (!target) return;
     AnimationSlot(slot).Start(
         from, to, easing,
-        [target](double value) {
+        [target, slot](double value) {
             *target = value;
-            RequestRepaint();
+            RepaintSlotArea(slot);
         },
         {}, std::nullopt, durationMs);
 }
 
 void OnPointerMove() {
+    const Looks before = ReadLooks(WindowBindings(), false);
     UpdateHoverFlags(CurrentLayout(), gPointerX, gPointerY, WindowBindings(), &gWindowSongRows);
-    // While an animation runs, its own steps repaint.
-    if (gAnimationRunning == 0) RequestRepaint();
+    // A move that changes no look needs no frame.
+    RepaintChangedLooks(before, ReadLooks(WindowBindings(), false));
 }
 
-void OnLeftButtonDown() { PressButtons(CurrentLayout(), gPointerX, gPointerY, WindowBindings(), gWindowInputHost); }
+void OnLeftButtonDown() {
+    const Looks before = ReadLooks(WindowBindings(), true);
+    gRepaintsHeld = true;
+    PressButtons(CurrentLayout(), gPointerX, gPointerY, WindowBindings(), gWindowInputHost);
+    gRepaintsHeld = false;
+    RepaintChangedLooks(before, ReadLooks(WindowBindings(), true));
+}
 
 void OnLeftButtonUp() { ReleaseButtons(CurrentLayout(), gPointerX, gPointerY, WindowBindings(), gWindowInputHost); }
 
 void OnPointerLeft() {
     // Nowhere near any region: every hover flag and row mark goes.
+    const Looks before = ReadLooks(WindowBindings(), false);
     UpdateHoverFlags(CurrentLayout(), OutsideClient, OutsideClient, WindowBindings(), &gWindowSongRows);
-    RequestRepaint();
+    RepaintChangedLooks(before, ReadLooks(WindowBindings(), false));
 }
 
 void OnWheel(int delta) {
@@ -170,7 +256,7 @@ void OnWheel(int delta) {
     gListScroll = result.ListScroll;
     gListContentHeight = result.ContentHeight;
     gListViewportHeight = result.ViewportHeight;
-    if (moved) RequestRepaint();
+    if (moved) RequestRepaintArea(SongListArea(CurrentLayout()));
 }
 
 void KeepListScrollInBounds() { gListScroll = ReclampListScroll(SongRowCount(), gClientHeight, gListScroll); }

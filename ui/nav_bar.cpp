@@ -34,6 +34,8 @@ void DrawIcon(IconId id, const D2D1_RECT_F& button) {
 }  // namespace
 
 void DrawNavigationBar() {
+    // Both squares and the pill, with their edges.
+    if (!FrameReaches(FloatRect{0, 30, 50, 126})) return;
     const LayoutInputs layout = CurrentLayout();
     const D2D1_RECT_F homeButton = ToD2D(DrawnRect(Region::NavHome, layout));
     const D2D1_RECT_F settingsButton = ToD2D(DrawnRect(Region::NavSettings, layout));

@@ -17,6 +17,7 @@
 #include "ui/report_error.h"
 #include "ui/text_formats.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -155,6 +156,12 @@ void Cover(const LayoutInputs& layout) {
     if (!gCoverBitmap) return;
     const CoverPlacement placement = PlaceCover(layout);
     gLyricsArea = ToD2D(placement.LyricsArea);
+    // The halo spreads about three deviations of the 500-pixel bitmap.
+    const float side = static_cast<float>(CoverThumbnailSize * placement.Scale);
+    const float halo = static_cast<float>(3 * CoverShadowBlurDeviation * placement.Scale * layout.DpiScale) + 2;
+    const float x = static_cast<float>(placement.OriginX);
+    const float y = static_cast<float>(placement.OriginY);
+    if (!FrameReaches(Grown(FloatRect{x, y, x + side, y + side}, halo))) return;
     // The halo is drawn in pixels of the 500-pixel bitmap, the cover in DIPs.
     gDeviceContext.SetTransform(ScaleThenMove(placement.Scale * layout.DpiScale, placement.OriginX, placement.OriginY));
     const D2D1_POINT_2F origin{0, 0};
@@ -225,7 +232,9 @@ void RebuildIfChanged(LyricLine& line, LineLayoutCache& cache, bool isLast, bool
 
 void Lyrics() {
     const D2D1_RECT_F area = gLyricsArea;
-    gDeviceContext.PushAxisAlignedClip(area, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
+    // Layouts are still brought up to date: the lyric timing measures them.
+    const bool drawn = FrameReaches(ToFloatRect(area));
+    if (drawn) gDeviceContext.PushAxisAlignedClip(area, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
     const float width = (area.right - LyricInset) - (area.left + LyricInset);
     const size_t count = gLyricLines.size();
     gLayoutCache.resize(count);
@@ -236,6 +245,7 @@ void Lyrics() {
                              static_cast<int>(i + 1) == gCurrentLyricIndex, width);
         }
     }
+    if (!drawn) return;
     const float firstHeight = count > 0 && gLyricLines[0].MainLayout ? gLayoutCache[0].MainHeight : 0;
     double acc = 0;
     for (size_t i = 0; i < count; ++i) {
@@ -247,6 +257,9 @@ void Lyrics() {
         acc += hM + hS + LyricLineGap;
         const float y = static_cast<float>(area.top + acc + LyricInset - gLyricScrollOffset - firstHeight);
         if (!LyricLineVisible(y, hM, hS, area.top, area.bottom)) continue;
+        // Centred text taller than its box reaches past it.
+        const float reach = std::max(hM, hS) + 2;
+        if (!FrameReaches({area.left, y - reach, area.right, y + hM + LyricLayoutMaxHeight + reach})) continue;
         const bool current = static_cast<int>(i + 1) == gCurrentLyricIndex;
         SetBrush(BlackRgb, current ? 1.0f : OtherLyricAlpha);
         gDeviceContext.DrawTextLayout({area.left + LyricInset, y}, AsLayout(line.MainLayout), gSharedBrush.Get(),
@@ -275,25 +288,33 @@ std::vector<LyricLineMeasure> MeasureLyricLayouts() {
 
 void DrawNowPlaying() {
     const LayoutInputs layout = CurrentLayout();
-    Background(layout);
-    // The veil covers the now-playing area, cover or not; the panel strip has none.
-    FillBar({0, 0, static_cast<float>(layout.ClientWidth - layout.ListPanelWidth),
-             static_cast<float>(layout.ClientHeight)},
-            WhiteRgb, 0.5f);
-    TitleRows(layout);
-    ProgressBar(layout);
-    Times(layout);
+    const FloatRect area{0, 0, static_cast<float>(layout.ClientWidth - layout.ListPanelWidth),
+                         static_cast<float>(layout.ClientHeight)};
+    if (FrameReaches(area)) {
+        Background(layout);
+        // The veil covers the now-playing area, cover or not; the panel strip has none.
+        FillBar(area, WhiteRgb, 0.5f);
+    }
+    // Unclipped texts may run on to the window's right edge.
+    if (FrameReaches({static_cast<float>(layout.NavBarWidth + 12), 12, static_cast<float>(layout.ClientWidth), 116})) {
+        TitleRows(layout);
+    }
+    if (FrameReaches(PlayBarArea(layout))) {
+        ProgressBar(layout);
+        Times(layout);
+    }
     Cover(layout);
     Lyrics();
-    PlayPauseButton(layout);
-    PreviousButton(layout);
-    NextButton(layout);
-    VolumeButton(layout);
+    if (FrameReaches(LookArea(Region::Play, layout))) PlayPauseButton(layout);
+    if (FrameReaches(LookArea(Region::Previous, layout))) PreviousButton(layout);
+    if (FrameReaches(LookArea(Region::Next, layout))) NextButton(layout);
+    if (FrameReaches(LookArea(Region::Volume, layout))) VolumeButton(layout);
 }
 
 void DrawVolumePopup() {
     if (gVolumePopupOpen != 1) return;
     const LayoutInputs layout = CurrentLayout();
+    if (!FrameReaches(VolumePopupArea(layout))) return;
     const VolumePopupShape popup = ShapeVolumePopup(layout, gVolume);
     const float f = static_cast<float>((VolumePopupRestOffset - layout.VolumePopupOffset) / VolumePopupRestOffset);
     FillRounded(popup.Box, 6, WhiteRgb, f);

@@ -22,12 +22,14 @@ constexpr const char* EmptyListText = "\xE5\x88\x97\xE8\xA1\xA8\xE4\xB8\xBA\xE7\
 void PanelToggle(const LayoutInputs& layout) {
     const FloatRect square = DrawnRect(Region::PanelToggle, layout);
     gPanelToggleRect = ToD2D(square);
+    if (!FrameReaches(Grown(square, 1))) return;
     BitmapLayer& arrow =
         IconBitmap(std::fabs(layout.ListPanelWidth) > 1e-7 ? IconId::ArrowLeft : IconId::ArrowRight);
     if (arrow) gDeviceContext.DrawBitmap(arrow.Get(), gPanelToggleRect);
 }
 
 void PanelButton(const FloatRect& box, const FloatRect& outline, const char* text, int hovered) {
+    if (!FrameReaches(Grown(box, 2))) return;
     FillRounded(box, 6, WhiteRgb, hovered == 1 ? 0.5f : 0.7f);
     OutlineRounded(outline, 7, BlackRgb, hovered == 1 ? 0.15f : 0.1f);
     DrawProgramText(text, gSmallFormat, box, BlackRgb, 1.0f);
@@ -74,6 +76,7 @@ void DrawSongListPanel() {
 
     // Nearly clear while the pointer is over it.
     const FloatRect card = DrawnRect(Region::ListPanel, layout);
+    if (!FrameReaches(Grown(card, 2))) return;  // the heading and the rows lie on it
     FillRounded(card, 7, WhiteRgb, gHoverListPanel == 1 ? 0.05f : 0.5f);
     OutlineRounded(Grown(card, 0.5f), 8, BlackRgb, gHoverListPanel == 1 ? 0.1f : 0.05f);
     DrawProgramText(HeadingText, gTitleFormat, {w - p + 32, 80, w, 112}, BlackRgb, 1.0f);
@@ -85,6 +88,8 @@ void DrawSongListPanel() {
         gSmallFormat.SetTextAlignment(DWRITE_TEXT_ALIGNMENT_LEADING);
     }
     const RowRange rows = VisibleSongRows(static_cast<int>(gPlaylist.size()), layout);
-    for (int i = rows.First; i <= rows.Last; ++i) Row(i, gPlaylist[static_cast<size_t>(i - 1)], layout);
+    for (int i = rows.First; i <= rows.Last; ++i) {
+        if (FrameReaches(Grown(SongRowRect(i, layout), 2))) Row(i, gPlaylist[static_cast<size_t>(i - 1)], layout);
+    }
     gDeviceContext.PopAxisAlignedClip();
 }

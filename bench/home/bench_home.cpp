@@ -122,7 +122,27 @@ struct Case {
     std::vector<double> FrameMs;
     std::vector<double> TickMs;
     double CpuMs = 0;
+    // Frames that redraw only what a request named: a lyric scroll step, a
+    // play-bar tick, one hovered row.
+    std::vector<double> LyricMs;
+    std::vector<double> PlayBarMs;
+    std::vector<double> RowMs;
+    double LyricCpuMs = 0;
+    double PlayBarCpuMs = 0;
+    double RowCpuMs = 0;
 };
+
+// The frame a repaint of this area gives; whole when the area is null.
+double TimeFrame(const FloatRect* area) {
+    if (area) {
+        RequestRepaintArea(*area);
+    } else {
+        RequestRepaint();
+    }
+    const double start = NowMs();
+    DrawFrame();
+    return NowMs() - start;
+}
 
 // DrawFrame as the window's paint calls it. Wine's Direct3D queues the
 // drawing for a thread of its own and makes the caller wait once the queue
@@ -132,14 +152,22 @@ void RunRound(Case& c) {
     FillSongList(c.Rows);
     gListScroll = c.ScrollToRow > 0 ? (c.ScrollToRow - 1) * RowPitch : 0;
     FillLyric(c.Lines);
-    for (int i = 0; i < WarmFrames; ++i) DrawFrame();
+    for (int i = 0; i < WarmFrames; ++i) TimeFrame(nullptr);
     const double cpuStart = ProcessCpuMs();
-    for (int i = 0; i < FramesPerRound; ++i) {
-        const double start = NowMs();
-        DrawFrame();
-        c.FrameMs.push_back(NowMs() - start);
-    }
+    for (int i = 0; i < FramesPerRound; ++i) c.FrameMs.push_back(TimeFrame(nullptr));
     c.CpuMs += ProcessCpuMs() - cpuStart;
+    const LayoutInputs layout = CurrentLayout();
+    const FloatRect lyrics = ToFloatRect(gLyricsArea);
+    const FloatRect playBar = PlayBarArea(layout);
+    const FloatRect row = Grown(SongRowRect(1, layout), 2);
+    const auto batch = [](const FloatRect& area, std::vector<double>& ms, double& cpuMs) {
+        const double cpu = ProcessCpuMs();
+        for (int i = 0; i < FramesPerRound; ++i) ms.push_back(TimeFrame(&area));
+        cpuMs += ProcessCpuMs() - cpu;
+    };
+    batch(lyrics, c.LyricMs, c.LyricCpuMs);
+    batch(playBar, c.PlayBarMs, c.PlayBarCpuMs);
+    batch(row, c.RowMs, c.RowCpuMs);
     c.TickMs.push_back(TimeLyricTicks());
 }
 
@@ -151,6 +179,13 @@ void Report(const Case& c) {
     std::printf("  %-40s %7.2f ms (quartiles %7.2f %7.2f)  CPU %7.2f ms  lyric tick %6.3f ms\n", c.Name,
                 Median(c.FrameMs), sorted[sorted.size() / 4], sorted[sorted.size() * 3 / 4], CpuPerFrame(c),
                 Median(c.TickMs));
+    const auto cpu = [](double ms, const std::vector<double>& frames) {
+        return ms / static_cast<double>(frames.size());
+    };
+    std::printf("  %-40s lyrics area %6.2f ms (CPU %6.2f), play bar %6.2f ms (CPU %6.2f), "
+                "one row %6.2f ms (CPU %6.2f)\n",
+                "  partial frames:", Median(c.LyricMs), cpu(c.LyricCpuMs, c.LyricMs), Median(c.PlayBarMs),
+                cpu(c.PlayBarCpuMs, c.PlayBarMs), Median(c.RowMs), cpu(c.RowCpuMs, c.RowMs));
 }
 
 // Where one kind of drawing call of the rough profile draws.
@@ -201,6 +236,17 @@ void ProfilePrimitives() {
                   static_cast<float>(layout.ClientHeight)};
     if (!gLyricLines.empty()) scene.Lyric = static_cast<IDWriteTextLayout*>(gLyricLines[0].MainLayout.get());
     constexpr int Frames = 5;
+    // The floor of any frame: a present of what the swap chain holds.
+    constexpr int Presents = 20;
+    std::vector<double> presents;
+    const double presentCpu = ProcessCpuMs();
+    for (int f = 0; f < Presents; ++f) {
+        const double start = NowMs();
+        gSwapChain.Present(0, 0);
+        presents.push_back(NowMs() - start);
+    }
+    std::printf("a present alone, nothing drawn: %.2f ms, CPU %.2f ms\n", Median(presents),
+                (ProcessCpuMs() - presentCpu) / Presents);
     std::printf("rough profile: ms per call beyond an empty frame (median of %d frames)\n", Frames);
     double emptyMs = 0;
     for (const Primitive& primitive : Primitives) {
@@ -254,19 +300,20 @@ int main() {
     // The goal compares the first two. The others split the difference
     // between the list and the lyric; 20 rows fill the panel as 10,000 do.
     std::vector<Case> cases = {
-        {"10 rows, 10 lines", 10, 10, 0, {}, {}},
-        {"10,000 rows, 300 lines", 10000, 300, 0, {}, {}},
-        {"10,000 rows, 10 lines", 10000, 10, 0, {}, {}},
-        {"10 rows, 300 lines", 10, 300, 0, {}, {}},
-        {"20 rows, 10 lines", 20, 10, 0, {}, {}},
-        {"10,000 rows from row 5,000, 300 lines", 10000, 300, 5000, {}, {}},
+        {"10 rows, 10 lines", 10, 10, 0, {}, {}, 0, {}, {}, {}},
+        {"10,000 rows, 300 lines", 10000, 300, 0, {}, {}, 0, {}, {}, {}},
+        {"10,000 rows, 10 lines", 10000, 10, 0, {}, {}, 0, {}, {}, {}},
+        {"10 rows, 300 lines", 10, 300, 0, {}, {}, 0, {}, {}, {}},
+        {"20 rows, 10 lines", 20, 10, 0, {}, {}, 0, {}, {}, {}},
+        {"10,000 rows from row 5,000, 300 lines", 10000, 300, 5000, {}, {}, 0, {}, {}, {}},
     };
     // Rounds in turn, so that a busy machine slows every case alike.
     for (int round = 0; round < Rounds; ++round) {
         for (Case& c : cases) RunRound(c);
     }
     std::printf("home page %d x %d DIPs, current lyric line in the middle; %d frames per case:\n"
-                "  median time of a frame, and the process's CPU time per frame (every thread)\n",
+                "  median time of a whole frame, and the process's CPU time per frame (every thread);\n"
+                "  then the median time of the partial frames a scroll step, a play-bar tick and a hover give\n",
                 gClientWidth, gClientHeight, Rounds * FramesPerRound);
     for (const Case& c : cases) Report(c);
     const double ratio = Median(cases[1].FrameMs) / Median(cases[0].FrameMs);
