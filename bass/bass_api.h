@@ -102,6 +102,23 @@ BASS_EXPORT DWORD BASSAPI TamberLiveStreamCount();
 // the sound tests.
 BASS_EXPORT DWORD BASSAPI TamberUnderrunCount();
 
+// Decode-only access for tests and tools: the decoder a stream of the file
+// would play through (every decoder made at once), without a device or
+// a stream's threads. Samples are interleaved 32-bit float at the file's
+// own rate and channels.
+struct TamberDecodedFormat {
+    DWORD SampleRate;
+    DWORD Channels;
+    QWORD Frames;  // the exact length the stream would report
+};
+// 0 when no decoder or plug-in takes the file (BASS_ErrorGetCode says why).
+BASS_EXPORT DWORD BASSAPI TamberDecoderOpen(const wchar_t* path, TamberDecodedFormat* format);
+// Sample frames read into samples (room for frames * Channels floats); 0 at the end.
+BASS_EXPORT DWORD BASSAPI TamberDecoderRead(DWORD decoder, float* samples, DWORD frames);
+// The next read starts at this sample frame.
+BASS_EXPORT BOOL BASSAPI TamberDecoderSeek(DWORD decoder, QWORD frame);
+BASS_EXPORT BOOL BASSAPI TamberDecoderFree(DWORD decoder);
+
 // ---- Codec plug-ins ----
 // A plug-in DLL exports "TamberCodecPluginInit" (undecorated, stdcall) returning
 // a pointer to a static TamberCodecPlugin whose Version is TamberCodecPluginVersion.

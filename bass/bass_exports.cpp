@@ -1,6 +1,7 @@
 // The exported C interface: handle table and per-thread error code. Each
 // stream decodes and plays on threads of its own (see stream.h).
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <map>
@@ -42,6 +43,18 @@ T Fail(int code, T result) {
 
 constexpr QWORD QwordError = ~QWORD{0};
 
+// The decode-only entry's decoders; each is used by one caller at a time.
+constexpr DWORD FirstDecoderHandle = 0x70001;
+std::mutex gDecoderLock;
+auto& gDecoders = *new std::map<DWORD, std::shared_ptr<Decoder>>;
+DWORD gNextDecoder = FirstDecoderHandle;
+
+std::shared_ptr<Decoder> FindDecoder(DWORD handle) {
+    std::lock_guard<std::mutex> lock(gDecoderLock);
+    auto it = gDecoders.find(handle);
+    return it == gDecoders.end() ? nullptr : it->second;
+}
+
 std::shared_ptr<Stream> FindStream(DWORD handle) {
     std::lock_guard<std::mutex> lock(gTableLock);
     auto it = gStreams.find(handle);
@@ -56,16 +69,6 @@ BOOL WithStream(DWORD handle, Fn fn) {
     int code = fn(*stream);
     tErrorCode = code;
     return code == BASS_OK ? TRUE : FALSE;
-}
-
-// Media Foundation, then the plug-ins: the decoders of anything but WAV.
-DecoderInfo OpenCompressedDecoder(const std::wstring& path) {
-    DecoderInfo info = OpenMediaFoundationDecoder(path);
-    if (!info.Source && info.ErrorCode != BASS_ERROR_FILEOPEN) {
-        DecoderInfo plugin = OpenPluginDecoder(path);
-        if (plugin.Source) info = std::move(plugin);  // else keep the reason Media Foundation gave
-    }
-    return info;
 }
 
 std::wstring WidePath(const void* file, DWORD flags) {
@@ -122,20 +125,12 @@ HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, 
     std::wstring path = WidePath(file, flags);
     if (path.empty()) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
 
-    DecoderInfo info = OpenWavDecoder(path, offset, length);
-    DecoderOpener openLater;
-    if (info.ErrorCode == BASS_ERROR_FILEFORM) {
-        // Where the headers give the exact length the decoder waits for the
-        // first play; files they do not vouch for are decoded (or refused) now.
-        if (!(flags & BASS_STREAM_PRESCAN) && ProbeFile(path, &info)) {
-            openLater = [path] { return OpenCompressedDecoder(path); };
-        } else {
-            info = OpenCompressedDecoder(path);
-        }
+    DecoderChoice choice = ChooseDecoder(path, offset, length, (flags & BASS_STREAM_PRESCAN) != 0);
+    if (!choice.Info.Source && !choice.OpenLater) {
+        return Fail(choice.Info.ErrorCode ? choice.Info.ErrorCode : BASS_ERROR_UNKNOWN, HSTREAM{0});
     }
-    if (!info.Source && !openLater) return Fail(info.ErrorCode ? info.ErrorCode : BASS_ERROR_UNKNOWN, HSTREAM{0});
 
-    auto stream = std::make_shared<Stream>(std::move(info), std::move(openLater), gOutput);
+    auto stream = std::make_shared<Stream>(std::move(choice.Info), std::move(choice.OpenLater), gOutput);
     DWORD handle = gNextHandle.fetch_add(1);
     {
         std::lock_guard<std::mutex> lock(gTableLock);
@@ -223,5 +218,47 @@ DWORD BASSAPI TamberLiveStreamCount() {
 }
 
 DWORD BASSAPI TamberUnderrunCount() { return Stream::Underruns(); }
+
+DWORD BASSAPI TamberDecoderOpen(const wchar_t* path, TamberDecodedFormat* format) try {
+    if (!path || !format) return Fail(BASS_ERROR_ILLPARAM, DWORD{0});
+    DecoderChoice choice = ChooseDecoder(path, 0, 0, true);
+    if (!choice.Info.Source) return Fail(choice.Info.ErrorCode ? choice.Info.ErrorCode : BASS_ERROR_FILEFORM, DWORD{0});
+    *format = {choice.Info.SampleRate, choice.Info.Channels, choice.Info.Frames};
+    std::lock_guard<std::mutex> lock(gDecoderLock);
+    DWORD handle = gNextDecoder++;
+    gDecoders.emplace(handle, std::move(choice.Info.Source));
+    return Fail(BASS_OK, handle);
+} catch (...) {
+    return Fail(BASS_ERROR_MEM, DWORD{0});
+}
+
+DWORD BASSAPI TamberDecoderRead(DWORD decoder, float* samples, DWORD frames) try {
+    std::shared_ptr<Decoder> source = FindDecoder(decoder);
+    if (!source) return Fail(BASS_ERROR_HANDLE, DWORD{0});
+    if (!samples) return Fail(BASS_ERROR_ILLPARAM, DWORD{0});
+    return Fail(BASS_OK, std::min<DWORD>(source->Read(samples, frames), frames));
+} catch (...) {
+    return Fail(BASS_ERROR_MEM, DWORD{0});
+}
+
+BOOL BASSAPI TamberDecoderSeek(DWORD decoder, QWORD frame) try {
+    std::shared_ptr<Decoder> source = FindDecoder(decoder);
+    if (!source) return Fail(BASS_ERROR_HANDLE, FALSE);
+    return source->Seek(frame) ? Fail(BASS_OK, TRUE) : Fail(BASS_ERROR_POSITION, FALSE);
+} catch (...) {
+    return Fail(BASS_ERROR_MEM, FALSE);
+}
+
+BOOL BASSAPI TamberDecoderFree(DWORD decoder) {
+    std::shared_ptr<Decoder> source;
+    {
+        std::lock_guard<std::mutex> lock(gDecoderLock);
+        auto it = gDecoders.find(decoder);
+        if (it == gDecoders.end()) return Fail(BASS_ERROR_HANDLE, FALSE);
+        source = std::move(it->second);
+        gDecoders.erase(it);
+    }
+    return Fail(BASS_OK, TRUE);
+}
 
 }  // extern "C"

@@ -9,42 +9,15 @@
 #include <memory>
 #include <string>
 
-// One open file. Not thread-safe: the stream that owns it serialises every call.
-// A decoder keeps the format it opened with: one whose source changes format
-// mid-stream converts to it.
-class Decoder {
-public:
-    virtual ~Decoder() = default;
-    // Fills up to frames sample frames; 0 at the end or on an error.
-    virtual uint32_t Read(float* samples, uint32_t frames) = 0;
-    // Moves to a sample frame. False when the source cannot; the position is
-    // then unknown and reading ends.
-    virtual bool Seek(uint64_t frame) = 0;
-};
-
-struct DecoderInfo {
-    std::unique_ptr<Decoder> Source;
-    uint32_t SampleRate = 0;
-    uint32_t Channels = 0;
-    uint32_t ChannelMask = 0;     // speaker positions, 0 when the file names none
-    bool HighResolution = false;  // more than 16 bits (24-bit, 32-bit, float)
-    uint64_t Frames = 0;          // of the decoded audio
-    int ErrorCode = 0;            // BASS_ERROR_* when Source is empty
-};
+#include "bass/decoders/decoder.h"
 
 // Our own RIFF/WAVE reader: PCM 8/16/24/32-bit and 32-bit float. Never
 // touches Media Foundation. offset/length select part of the file
 // (length 0: to the end). ErrorCode BASS_ERROR_FILEFORM when the file is no WAV.
 DecoderInfo OpenWavDecoder(const std::wstring& path, uint64_t offset, uint64_t length);
 
-// The format and length of a compressed file from its container's headers
-// (stream_probe), when they give the length exactly; Source stays empty.
-// Creating a decoder costs far more than this, and a folder scan makes a
-// stream per file only to read its length.
-bool ProbeFile(const std::wstring& path, DecoderInfo* info);
-
-// Media Foundation's source reader (MP3, AAC, FLAC, WMA, Ogg ... whatever the
-// system decodes). StartMediaFoundation binds and starts it once; false when
+// Media Foundation's source reader (AAC and ALAC in MP4, WMA: what every
+// Windows ships; and whatever else the system decodes). StartMediaFoundation binds and starts it once; false when
 // the system has none. ErrorCode BASS_ERROR_FILEFORM when no source reader
 // could be created (no Media Foundation, or no source for the file),
 // BASS_ERROR_CODEC when the reader exists but yields no 16-bit PCM.
@@ -55,5 +28,20 @@ DecoderInfo OpenMediaFoundationDecoder(const std::wstring& path);
 int LoadCodecPlugin(const std::wstring& path, uint32_t* handle);  // BASS error code, 0 on success
 DecoderInfo OpenPluginDecoder(const std::wstring& path);
 
-// Makes a stream's decoder when it is first needed (see ProbeFile).
+// Makes a stream's decoder when it is first needed (see ChooseDecoder).
 using DecoderOpener = std::function<DecoderInfo()>;
+
+// The decoder a file plays through, by what its headers say it is: WAV and
+// the library's own decoders (FLAC, Ogg Vorbis and Opus, MPEG audio) first,
+// then Media Foundation for MP4 and ASF, the plug-ins, and Media Foundation
+// for whatever else the system may decode. A file none of them takes is
+// refused (Source and OpenLater empty, ErrorCode set).
+// Where Media Foundation plays an MP4 or ASF file whose headers give the
+// exact length, its decoder is made only at the first play (OpenLater):
+// creating one costs far more than reading headers, and a folder scan makes
+// a stream per file only to read its length. prescan makes it now.
+struct DecoderChoice {
+    DecoderInfo Info;
+    DecoderOpener OpenLater;
+};
+DecoderChoice ChooseDecoder(const std::wstring& path, uint64_t offset, uint64_t length, bool prescan);

@@ -26,7 +26,9 @@ std::vector<uint8_t> ReadBlock(const ReadAtFn& read, uint64_t offset, uint64_t f
 
 bool Accept(uint32_t rate, uint32_t channels, uint64_t frames, ProbedStream* probed) {
     if (rate == 0 || rate > MaxSampleRate || channels == 0 || channels > MaxChannels || frames == 0) return false;
-    *probed = {rate, channels, frames};
+    probed->SampleRate = rate;
+    probed->Channels = channels;
+    probed->Frames = frames;
     return true;
 }
 
@@ -67,6 +69,7 @@ bool ProbeFlac(const ReadAtFn& read, uint64_t start, uint64_t fileBytes, ProbedS
     uint64_t packed = uint64_t{r.U32BE()} << 32;
     packed |= r.U32BE();
     if (r.Failed() || type != FlacStreamInfoType || length < FlacStreamInfoBytes) return false;
+    probed->Kind = StreamKind::Flac;
     uint32_t rate = static_cast<uint32_t>(packed >> 44);
     uint32_t channels = static_cast<uint32_t>(packed >> 41 & 0x7) + 1;
     uint64_t samples = packed & 0xFFFFFFFFFull;  // 0: unknown
@@ -108,10 +111,12 @@ bool ProbeOgg(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed) {
     uint32_t rate = 0, channels = 0;
     uint64_t preSkip = 0;
     if (r.Match("\x01vorbis")) {
+        probed->Kind = StreamKind::Vorbis;
         r.Skip(4);  // version
         channels = r.U8();
         rate = r.U32LE();
     } else if (r.Match("OpusHead")) {
+        probed->Kind = StreamKind::Opus;
         r.Skip(1);  // version
         channels = r.U8();
         preSkip = r.U16LE();
@@ -299,6 +304,7 @@ bool ProbeMp4(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed) {
         uint32_t rate = 0, channels = 0, timescale = 0;
         uint64_t duration = 0;
         if (!ProbeMp4Track(read, trak, &rate, &channels, &timescale, &duration)) continue;
+        probed->Kind = StreamKind::Mp4Aac;
         // The movie's duration honours edit lists (the encoder's priming cut
         // off), as decoders do; the media's duration is the fallback.
         uint64_t hundredNs = haveMovie ? static_cast<uint64_t>(static_cast<double>(movieDuration) / movieScale * HundredNsPerSecond)
@@ -326,6 +332,8 @@ constexpr uint32_t AsfFilePropertiesBytes = AsfObjectHeaderBytes + 68;        //
 constexpr uint32_t AsfStreamPropertiesBytes = AsfObjectHeaderBytes + 54 + 8;  // up to the WAVEFORMATEX's rate
 constexpr uint32_t AsfBroadcastFlag = 0x1;         // durations are not valid
 constexpr uint64_t HundredNsPerMs = 10000;
+constexpr uint32_t AsfWmaFirstFormatTag = 0x0160;  // WMA 1; then 2, Pro and Lossless
+constexpr uint32_t AsfWmaLastFormatTag = 0x0163;
 
 bool IsGuid(std::span<const uint8_t> bytes, const AsfGuid& guid) {
     return bytes.size() == guid.size() && std::equal(bytes.begin(), bytes.end(), guid.begin());
@@ -335,6 +343,7 @@ bool ProbeAsf(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed) {
     std::vector<uint8_t> head = ReadBlock(read, 0, fileBytes, AsfHeaderObjectBytes);
     ByteReader r(head);
     if (!IsGuid(r.Span(16), AsfHeaderObject)) return false;
+    probed->Kind = StreamKind::Asf;
     uint64_t headerEnd = std::min(r.U64LE(), fileBytes);
     uint32_t count = std::min(r.U32LE(), AsfMaxHeaderObjects);
     if (r.Failed()) return false;
@@ -359,10 +368,13 @@ bool ProbeAsf(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed) {
         } else if (IsGuid(id, AsfStreamPropertiesObject) && channels == 0) {
             bool audio = IsGuid(o.Span(16), AsfAudioMedia);
             o.Skip(16 + 8 + 4 + 4 + 2 + 4);  // error correction type, time offset, data lengths, flags, reserved
-            o.Skip(2);  // WAVEFORMATEX format tag
+            uint32_t formatTag = o.U16LE();
             uint32_t streamChannels = o.U16LE();
             uint32_t streamRate = o.U32LE();
-            if (audio && !o.Failed()) {
+            // Only the WMA codecs every Windows decodes: for any other the
+            // system is asked at creation, and may refuse the file.
+            bool wma = formatTag >= AsfWmaFirstFormatTag && formatTag <= AsfWmaLastFormatTag;
+            if (audio && wma && !o.Failed()) {
                 channels = streamChannels;
                 rate = streamRate;
             }
@@ -524,7 +536,7 @@ uint64_t CountMpegSamples(const ReadAtFn& read, uint64_t start, uint64_t end, co
     return samples;
 }
 
-bool ProbeMp3(const ReadAtFn& read, uint64_t start, uint64_t fileBytes, ProbedStream* probed) {
+bool ProbeMp3(const ReadAtFn& read, uint64_t start, uint64_t fileBytes, bool countFrames, ProbedStream* probed) {
     std::vector<uint8_t> block = ReadBlock(read, start, fileBytes, MpegSyncSearchBytes + MpegFramesChecked * MpegMaxFrameBytes);
     std::span<const uint8_t> bytes(block);
     for (size_t at = 0; at < MpegSyncSearchBytes && at + MpegHeaderBytes <= bytes.size(); ++at) {
@@ -540,6 +552,8 @@ bool ProbeMp3(const ReadAtFn& read, uint64_t start, uint64_t fileBytes, ProbedSt
             next += f.Bytes;
         }
         if (!agree) continue;
+        probed->Kind = StreamKind::Mpeg;
+        if (!countFrames) return true;
 
         ByteReader xing(bytes.subspan(at + MpegHeaderBytes + first.SideInfoBytes));
         if (xing.Match("Xing") || xing.Match("Info")) {
@@ -558,6 +572,7 @@ bool ProbeMp3(const ReadAtFn& read, uint64_t start, uint64_t fileBytes, ProbedSt
         uint64_t audioEnd = AudioEnd(read, start + at, fileBytes);
         if (audioEnd <= start + at) return false;
         uint64_t samples = CountMpegSamples(read, start + at, audioEnd, first);
+        probed->FramesCounted = true;
         return Accept(first.SampleRate, first.Channels, samples, probed);
     }
     return false;
@@ -565,7 +580,10 @@ bool ProbeMp3(const ReadAtFn& read, uint64_t start, uint64_t fileBytes, ProbedSt
 
 }  // namespace
 
-bool ProbeStream(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed) {
+namespace {
+
+// lengths: false to learn only the kind (the MPEG frames are then not counted).
+bool Probe(const ReadAtFn& read, uint64_t fileBytes, bool lengths, ProbedStream* probed) {
     *probed = ProbedStream{};
     std::vector<uint8_t> head = ReadBlock(read, 0, fileBytes, 16);
     auto at = [&](size_t offset, const char* text) {
@@ -581,6 +599,18 @@ bool ProbeStream(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed)
     if (id3 >= fileBytes) return false;
     std::vector<uint8_t> audio = ReadBlock(read, id3, fileBytes, 4);
     if (audio.size() == 4 && std::memcmp(audio.data(), "fLaC", 4) == 0) return ProbeFlac(read, id3, fileBytes, probed);
-    if (audio.size() >= 2 && audio[0] == 0xFF && (audio[1] & 0xE0) == 0xE0) return ProbeMp3(read, id3, fileBytes, probed);
+    if (audio.size() >= 2 && audio[0] == 0xFF && (audio[1] & 0xE0) == 0xE0) return ProbeMp3(read, id3, fileBytes, lengths, probed);
     return false;
+}
+
+}  // namespace
+
+bool ProbeStream(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed) {
+    return Probe(read, fileBytes, true, probed);
+}
+
+StreamKind SniffStream(const ReadAtFn& read, uint64_t fileBytes) {
+    ProbedStream probed;
+    Probe(read, fileBytes, false, &probed);
+    return probed.Kind;
 }

@@ -1,6 +1,4 @@
-// The file side of our own readers: WAV decoding (the layout comes from
-// riff_parser) and the header probe of compressed files. WAV must play on
-// systems without Media Foundation, so this path uses only file calls.
+// The file side of our own WAV decoding (the layout comes from riff_parser).
 
 #include <algorithm>
 #include <utility>
@@ -9,7 +7,6 @@
 #include "bass/bass_api.h"
 #include "bass/decoder.h"
 #include "bass/riff_parser.h"
-#include "bass/stream_probe.h"
 
 namespace {
 
@@ -100,20 +97,4 @@ DecoderInfo OpenWavDecoder(const std::wstring& path, uint64_t offset, uint64_t l
     info.Source = std::make_unique<WavDecoder>(std::move(file), layout);
     info.ErrorCode = 0;
     return info;
-}
-
-bool ProbeFile(const std::wstring& path, DecoderInfo* info) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size;
-    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size)) return false;
-    ProbedStream probed;
-    if (!ProbeStream([&](uint64_t at, uint8_t* buffer, uint32_t bytes) { return file.ReadAt(at, buffer, bytes); },
-                     static_cast<uint64_t>(size.QuadPart), &probed))
-        return false;
-    *info = DecoderInfo{};
-    info->SampleRate = probed.SampleRate;
-    info->Channels = probed.Channels;
-    info->Frames = probed.Frames;
-    return true;
 }
