@@ -53,6 +53,7 @@ public:
     uint64_t Frames() const { return TotalFrames; }
 
     uint32_t Read(float* samples, uint32_t frames) override {
+        if (AtEnd) return 0;
         uint32_t done = 0;
         uint32_t holes = 0;
         while (done < frames) {
@@ -88,7 +89,10 @@ public:
     bool Seek(uint64_t frame) override {
         Pending.clear();
         PendingAt = 0;
-        return op_pcm_seek(Handle.get(), static_cast<ogg_int64_t>(frame)) == 0;
+        // opusfile takes only places before the last sample; the end itself
+        // is a place a stream may be set to, where reading gives nothing.
+        AtEnd = frame == TotalFrames;
+        return AtEnd || op_pcm_seek(Handle.get(), static_cast<ogg_int64_t>(frame)) == 0;
     }
 
 private:
@@ -99,6 +103,7 @@ private:
     std::optional<FormatConverter> Converter;
     std::vector<float> Packet, Pending;
     size_t PendingAt = 0;
+    bool AtEnd = false;
 };
 
 }  // namespace
