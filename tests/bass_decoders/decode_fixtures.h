@@ -3,6 +3,7 @@
 // reference decodes, and the figures that compare a decode with them.
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,9 @@ inline const Fixture Fixtures[] = {
     {"signal_vbr.mp3", 44100, 2, 132300, 0, Match::NearFrame, -100, -100, 1152},
     {"signal_vbr_noxing.mp3", 44100, 2, 133632, 0, Match::NearFrame, -100, -100, 1152},
 };
+
+// gtest names a failing case by this, not by the record's bytes.
+inline void PrintTo(const Fixture& f, std::ostream* os) { *os << f.File; }
 
 std::string FixturePath(const char* file);
 std::vector<uint8_t> LoadFixture(const char* file);
