@@ -17,19 +17,33 @@ namespace {
 
 // Opens, reads to the end (no more than the undamaged length allows),
 // seeks to the middle and reads a little: nothing may hang or overrun.
-// True when the decoder took the file.
-bool Exercise(const std::vector<uint8_t>& bytes, uint64_t frameBound) {
+struct Outcome {
+    bool Opened = false;
+    uint64_t StatedFrames = 0;
+    uint64_t ReadFrames = 0;
+};
+
+std::string Describe(const Outcome& o) {
+    if (!o.Opened) return "refused";
+    return "opened: " + std::to_string(o.StatedFrames) + " frames stated, " + std::to_string(o.ReadFrames) + " read";
+}
+
+Outcome Exercise(const std::vector<uint8_t>& bytes, uint64_t frameBound) {
+    Outcome o;
     DecoderInfo info = OpenBytes(bytes);
-    if (!info.Source) return false;
+    if (!info.Source) return o;
+    o.Opened = true;
+    o.StatedFrames = info.Frames;
     EXPECT_GT(info.Channels, 0u);
     EXPECT_LE(info.Channels, DecoderMaxChannels);
-    if (info.Channels == 0 || info.Channels > DecoderMaxChannels) return true;
+    if (info.Channels == 0 || info.Channels > DecoderMaxChannels) return o;
     std::vector<float> all = ReadAll(*info.Source, info.Channels, frameBound + 1);
+    o.ReadFrames = all.size() / info.Channels;
     EXPECT_LE(all.size() / info.Channels, frameBound) << "reads past any plausible end";
     if (info.Source->Seek(info.Frames / 2)) ReadAll(*info.Source, info.Channels, 4096);
     info.Source->Seek(0);
     ReadAll(*info.Source, info.Channels, 1000);
-    return true;
+    return o;
 }
 
 // A damaged file decodes to about its length at most; the slack covers
@@ -70,7 +84,7 @@ TEST_P(DamagedFixture, FlippedBytesEndCleanly) {
         size_t span = v < Variants / 2 ? std::min<size_t>(damaged.size(), 8192) : damaged.size();
         for (int k = 0; k < 12; ++k) damaged[rng() % span] ^= static_cast<uint8_t>(1u << (rng() % 8));
         SCOPED_TRACE("variant " + std::to_string(v));
-        opened += Exercise(damaged, FrameBound(GetParam()) * 4);
+        opened += Exercise(damaged, FrameBound(GetParam()) * 4).Opened;
     }
     // A decoder that refuses every damaged copy tests nothing past its open.
     std::printf("[  figures ] %s: %d of %d damaged copies opened\n", GetParam().File, opened, Variants);
@@ -123,7 +137,97 @@ TEST(DamagedHeaders, HugeCountsAndSizesAreRefusedOrEndCleanly) {
         bytes[c.Offset] = static_cast<uint8_t>((bytes[c.Offset] & ~c.FirstByteMask) | (c.Bytes[0] & c.FirstByteMask));
         std::memcpy(bytes.data() + c.Offset + 1, c.Bytes.data() + 1, c.Bytes.size() - 1);
         // A length the file cannot hold bounds nothing: the bytes do.
-        Exercise(bytes, 10 * 132300);
+        std::printf("[  figures ] %s, %s: %s\n", c.File, c.What, Describe(Exercise(bytes, 10 * 132300)).c_str());
+    }
+}
+
+// Ogg pages carry a CRC of the whole page: a patched field needs it made
+// again, or libogg drops the page before any decoder reads the field.
+uint32_t OggCrc(const uint8_t* data, size_t n) {
+    uint32_t crc = 0;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= uint32_t{data[i]} << 24;
+        for (int bit = 0; bit < 8; ++bit) crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    return crc;
+}
+
+constexpr size_t OggSegmentCount = 26;
+constexpr size_t OggSegmentTable = 27;
+constexpr size_t OggGranule = 6;
+constexpr size_t OggCrcField = 22;
+
+bool ResealOggPage(std::vector<uint8_t>& bytes, size_t page) {
+    if (page + OggSegmentTable > bytes.size()) return false;
+    size_t segments = bytes[page + OggSegmentCount];
+    if (page + OggSegmentTable + segments > bytes.size()) return false;
+    size_t length = OggSegmentTable + segments;
+    for (size_t i = 0; i < segments; ++i) length += bytes[page + OggSegmentTable + i];
+    if (page + length > bytes.size()) return false;
+    std::memset(bytes.data() + page + OggCrcField, 0, 4);
+    uint32_t crc = OggCrc(bytes.data() + page, length);
+    for (int i = 0; i < 4; ++i) bytes[page + OggCrcField + i] = static_cast<uint8_t>(crc >> (8 * i));
+    return true;
+}
+
+// The first page holds the identification header alone (one segment), so its
+// packet starts right after the segment table.
+constexpr size_t FirstPacket = OggSegmentTable + 1;
+constexpr size_t OpusChannels = FirstPacket + 9;
+constexpr size_t OpusPreSkip = FirstPacket + 10;
+constexpr size_t OpusOutputGain = FirstPacket + 16;
+constexpr size_t VorbisChannels = FirstPacket + 11;
+constexpr size_t VorbisRate = FirstPacket + 12;
+constexpr size_t VorbisBlockSizes = FirstPacket + 28;
+
+struct OggField {
+    const char* File;
+    const char* What;
+    bool LastPage;   // else the first
+    size_t Offset;   // in the page
+    std::vector<uint8_t> Bytes;  // little-endian
+};
+
+TEST(DamagedHeaders, OggFieldsAtTheirExtremesAreRefusedOrEndCleanly) {
+    const std::vector<uint8_t> huge = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x3F};
+    const OggField cases[] = {
+        {"signal.opus", "no channels", false, OpusChannels, {0}},
+        {"signal.opus", "255 channels of mapping 0", false, OpusChannels, {255}},
+        {"signal.opus", "a pre-skip longer than the stream", false, OpusPreSkip, {0xFF, 0xFF}},
+        {"signal.opus", "an output gain of +128 dB", false, OpusOutputGain, {0xFF, 0x7F}},
+        {"signal.opus", "a last granule of 2^62", true, OggGranule, huge},
+        {"signal.opus", "a last granule inside the pre-skip", true, OggGranule, {1, 0, 0, 0, 0, 0, 0, 0}},
+        {"signal.ogg", "no channels", false, VorbisChannels, {0}},
+        {"signal.ogg", "255 channels", false, VorbisChannels, {255}},
+        {"signal.ogg", "a rate of 0", false, VorbisRate, {0, 0, 0, 0}},
+        {"signal.ogg", "a rate of 0xFFFFFFFF", false, VorbisRate, {0xFF, 0xFF, 0xFF, 0xFF}},
+        {"signal.ogg", "block sizes of 2^15", false, VorbisBlockSizes, {0xFF}},
+        {"signal.ogg", "a last granule of 2^62", true, OggGranule, huge},
+        {"signal.ogg", "a last granule of 1", true, OggGranule, {1, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const OggField& c : cases) {
+        SCOPED_TRACE(std::string(c.File) + ": " + c.What);
+        std::vector<uint8_t> bytes = LoadFixture(c.File);
+        ASSERT_GT(bytes.size(), 4096u);
+        size_t page = 0;
+        if (c.LastPage) {
+            for (page = bytes.size() - 4; page > 0 && std::memcmp(bytes.data() + page, "OggS", 4) != 0;) --page;
+        }
+        ASSERT_LE(page + c.Offset + c.Bytes.size(), bytes.size());
+        std::memcpy(bytes.data() + page + c.Offset, c.Bytes.data(), c.Bytes.size());
+        ASSERT_TRUE(ResealOggPage(bytes, page));
+        std::printf("[  figures ] %s, %s: %s\n", c.File, c.What, Describe(Exercise(bytes, 10 * 144000)).c_str());
+    }
+}
+
+// The resealing itself: an untouched page keeps its CRC, so the cases above
+// reach the decoders rather than libogg's page check.
+TEST(DamagedHeaders, OggResealKeepsAnUntouchedPage) {
+    for (const char* file : {"signal.opus", "signal.ogg"}) {
+        std::vector<uint8_t> bytes = LoadFixture(file);
+        std::vector<uint8_t> resealed = bytes;
+        ASSERT_TRUE(ResealOggPage(resealed, 0));
+        EXPECT_EQ(resealed, bytes) << file;
     }
 }
 
