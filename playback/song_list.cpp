@@ -26,10 +26,9 @@ constexpr size_t ScanBatchRows = 64;
 constexpr DWORD ScanBatchMs = 100;
 constexpr DWORD ScanStopWaitMs = 2000;
 
-// "选择打开的文件", "选择文件夹" and the open-file action's filter.
+// "选择打开的文件" and "选择文件夹".
 constexpr std::string_view OpenFileTitle = "\xE9\x80\x89\xE6\x8B\xA9\xE6\x89\x93\xE5\xBC\x80\xE7\x9A\x84\xE6\x96\x87\xE4\xBB\xB6";
 constexpr std::string_view ChooseFolderTitle = "\xE9\x80\x89\xE6\x8B\xA9\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xB9";
-constexpr std::string_view OpenFileFilter = "*.mp3;*.m4a;*.flac;*.mp4;*.wma;*.ogg;*.wav;*.xm;*.ape";
 
 // Outlives the window: scan threads may still push after it is gone.
 ScanHandOff& HandOff() {

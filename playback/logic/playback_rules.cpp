@@ -1,5 +1,7 @@
 #include "playback/logic/playback_rules.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace {
@@ -87,8 +89,16 @@ std::string CoverPathFor(std::string_view trackPath, std::string_view tagTitle) 
 
 bool IsScannedExtension(std::string_view fileName) {
     const std::string_view extension = FileExtension(fileName);
-    return EqualsIgnoringCase(extension, "mp3") || EqualsIgnoringCase(extension, "flac") ||
-           EqualsIgnoringCase(extension, "ogg");
+    if (extension.empty()) return false;
+    // One list for the dialog and the scan: a type the dialog offers is never missed by a scan.
+    constexpr std::string_view Wildcard = "*.";
+    for (std::string_view rest = OpenFileFilter; !rest.empty();) {
+        const size_t end = std::min(rest.find(';'), rest.size());
+        std::string_view pattern = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        if (pattern.starts_with(Wildcard) && EqualsIgnoringCase(extension, pattern.substr(Wildcard.size()))) return true;
+    }
+    return false;
 }
 
 int NextPosition(int current, int count) {

@@ -39,7 +39,9 @@ std::string LyricPathFor(std::string_view trackPath);
 // The cover looked for when the tags hold no picture: FolderOf the path +
 // the tag title (not the fallback) + ".jpg".
 std::string CoverPathFor(std::string_view trackPath, std::string_view tagTitle);
-// The folder scan takes "mp3", "flac" and "ogg" files, in any letter case.
+// The open-file dialog's filter: every type the player offers.
+inline constexpr std::string_view OpenFileFilter = "*.mp3;*.m4a;*.flac;*.mp4;*.wma;*.ogg;*.wav;*.xm;*.ape";
+// The folder scan takes every type of OpenFileFilter, in any letter case.
 bool IsScannedExtension(std::string_view fileName);
 
 // 1-based positions after next / previous in a list of count entries; 0 when

@@ -70,15 +70,16 @@ TEST(TrackPaths, TitlesFoldersLyricsAndCovers) {
     EXPECT_EQ(CoverPathFor("D:\\Music\\x.mp3", ""), "D:\\Music\\.jpg");
 }
 
-TEST(FolderScan, TakesMp3FlacOggInAnyCase) {
+TEST(FolderScan, TakesEveryOfferedTypeInAnyCase) {
     struct Case {
         const char* Name;
         bool Taken;
     };
     const Case cases[] = {
         {"a.mp3", true},   {"a.MP3", true},    {"a.Flac", true},   {"a.ogg", true},   {"a.OGG", true},
-        {"a.m4a", false},  {"a.wav", false},   {"mp3", false},     {"a.mp3.txt", false}, {"a.mp", false},
-        {"a.mp33", false}, {".mp3", true},     {"a.", false},      {"a.b.flac", true},
+        {"a.m4a", true},   {"a.WAV", true},    {"a.mp4", true},    {"a.Wma", true},   {"a.xm", true},
+        {"a.APE", true},   {"mp3", false},     {"a.mp3.txt", false}, {"a.mp", false}, {"a.mp33", false},
+        {".mp3", true},    {"a.", false},      {"a.b.flac", true}, {"a.lrc", false},  {"a.x", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);

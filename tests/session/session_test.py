@@ -188,13 +188,14 @@ class ScanFolder(SessionCase):
         listing = subprocess.run([ARGS.emulator, "cmd", "/c", "dir", "/b", "/a-d", win(folder)],
                                  capture_output=True, check=True).stdout.decode("gbk")
         names = [n for n in listing.splitlines() if n and "." in n
-                 and n.rsplit(".", 1)[-1].lower() in ("mp3", "flac", "ogg")]
+                 and n.rsplit(".", 1)[-1].lower() in ("mp3", "m4a", "flac", "mp4", "wma", "ogg", "wav", "xm", "ape")]
         return [win(folder / n) for n in names]
 
     def test_accepted_extensions_in_enumeration_order(self):
         folder = self.folder("scan")
         for name, source in (("A.MP3", "tagged.mp3"), ("b.mp3", "tagged.mp3"), ("c.flac", "titled.flac"),
-                             ("d.ogg", "plain.ogg"), ("e.m4a", None), ("f.wav", "short.wav"), ("g.Ogg", "plain.ogg")):
+                             ("d.ogg", "plain.ogg"), ("e.m4a", None), ("f.wav", "short.wav"), ("g.Ogg", "plain.ogg"),
+                             ("h.txt", "short.wav")):
             if source:
                 shutil.copy(fixture(source), folder / name)
             else:
@@ -203,7 +204,7 @@ class ScanFolder(SessionCase):
         states = self.run_script([f"scan {win(folder)}", "waitscan", "state", "next", "wait 600", "state"], 2)
         scanned, played = states
         self.assertEqual([row["Path"] for row in scanned["Rows"]], self.expected_rows(folder))
-        self.assertEqual(len(scanned["Rows"]), 5)
+        self.assertEqual(len(scanned["Rows"]), 7)
         by_name = {row["Path"].rsplit("\\", 1)[1]: row for row in scanned["Rows"]}
         self.assertEqual(by_name["c.flac"], {"Title": "Flac Title", "Artist": "Flac Artist", "DurationText": "0:2",
                                             "Path": win(folder / "c.flac")})
