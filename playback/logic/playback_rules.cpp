@@ -36,9 +36,20 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string TwoDigits(int64_t value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+
+std::string ClockText(int32_t seconds) {
+    const int64_t magnitude = std::abs(int64_t{seconds});
+    const int64_t hours = magnitude / 3600, minutes = magnitude / 60 % 60, secs = magnitude % 60;
+    std::string text = seconds < 0 ? "-" : "";
+    if (hours > 0) return text + std::to_string(hours) + ":" + TwoDigits(minutes) + ":" + TwoDigits(secs);
+    return text + std::to_string(minutes) + ":" + TwoDigits(secs);
+}
+
 }  // namespace
 
 std::string FormatDuration(int32_t seconds, std::string_view templateText) {
+    if (templateText == MinutesSecondsTemplate) return ClockText(seconds);
     if (templateText.empty()) templateText = DefaultDurationTemplate;
     const double total = seconds;
     const double inDay = std::fmod(total, SecondsPerDay);

@@ -87,14 +87,14 @@ class AddFile(SessionCase):
         self.assertEqual(tagged["CoverSource"], "tag")
         self.assertGreater(tagged["CoverBytes"], 0)
         self.assertNotEqual(tagged["CoverBytes"], default_cover)
-        self.assertEqual((tagged["TrackLengthSeconds"], tagged["LengthText"]), (3, "0:3"))
+        self.assertEqual((tagged["TrackLengthSeconds"], tagged["LengthText"]), (3, "0:03"))
         lyrics = tagged["Lyrics"]
         self.assertEqual([round(line["Time"], 2) for line in lyrics], [0.5, 1.0, 2.0])
         self.assertEqual([round(line["Duration"], 2) for line in lyrics], [0.5, 1.0, -1.0])
         self.assertEqual((lyrics[0]["FirstText"], lyrics[0]["SecondText"]), ("第一行", ""))
         self.assertEqual(sorted([lyrics[1]["FirstText"], lyrics[1]["SecondText"]]), ["Two", "Two b"])
         self.assertEqual((lyrics[2]["FirstText"], lyrics[2]["SecondText"]), ("", "Last"))  # the last line
-        self.assertEqual(tagged["Rows"], [{"Title": "Tagged Song", "Artist": "Tamber Test", "DurationText": "0:3",
+        self.assertEqual(tagged["Rows"], [{"Title": "Tagged Song", "Artist": "Tamber Test", "DurationText": "0:03",
                                            "Path": win(fixture("tagged.mp3"))}])
         self.assertPlayingAlone(tagged, 1)
 
@@ -156,7 +156,7 @@ class Control(SessionCase):
         self.assertEqual((loud["Volume"], quiet["Volume"]), (100, 0))
         # No automatic advance: still "playing", at the very end.
         self.assertEqual(ended["IsPlaying"], 1)
-        self.assertEqual((ended["TrackLengthSeconds"], ended["PositionText"], ended["LengthText"]), (1, "0:1", "0:1"))
+        self.assertEqual((ended["TrackLengthSeconds"], ended["PositionText"], ended["LengthText"]), (1, "0:01", "0:01"))
         self.assertAlmostEqual(ended["PositionSeconds"], 1.5, delta=0.15)
         self.assertEqual((ended["CurrentIndex"], ended["Volume"]), (2, 30))
 
@@ -206,7 +206,7 @@ class ScanFolder(SessionCase):
         self.assertEqual([row["Path"] for row in scanned["Rows"]], self.expected_rows(folder))
         self.assertEqual(len(scanned["Rows"]), 7)
         by_name = {row["Path"].rsplit("\\", 1)[1]: row for row in scanned["Rows"]}
-        self.assertEqual(by_name["c.flac"], {"Title": "Flac Title", "Artist": "Flac Artist", "DurationText": "0:2",
+        self.assertEqual(by_name["c.flac"], {"Title": "Flac Title", "Artist": "Flac Artist", "DurationText": "0:02",
                                             "Path": win(folder / "c.flac")})
         self.assertEqual(by_name["d.ogg"]["Title"], "d")
         # Nothing loaded or played by the scan, and its measuring streams are gone.
@@ -272,7 +272,7 @@ class BadInput(SessionCase):
         self.assertEqual(vanished["Title"], "vanishing")
         for state, title in ((missing, "missing"), (empty, "empty")):
             self.assertEqual(state["Title"], title)
-            self.assertEqual(state["Rows"][-1]["DurationText"], "0:0")
+            self.assertEqual(state["Rows"][-1]["DurationText"], "0:00")
             self.assertEqual((state["LiveStreams"], state["IsPlaying"], state["CoverSource"]), (0, 1, "default"))
         self.assertEqual(len(blank["Rows"]), 3, "blank paths and a missing folder add nothing")
         self.assertEqual((refused["Title"], refused["Lyrics"], refused["LiveStreams"]), ("refused", [], 1))
@@ -298,7 +298,7 @@ class BadInput(SessionCase):
         self.assertEqual((flac["Title"], flac["CoverSource"]), ("Flac Title", "jpg"))
         self.assertEqual(sorted(row["Path"] for row in scanned["Rows"][2:]),
                          sorted([win(folder / "中文歌.mp3"), win(folder / "歌.flac")]))
-        self.assertEqual(sorted(row["DurationText"] for row in scanned["Rows"][2:]), ["0:2", "0:3"])
+        self.assertEqual(sorted(row["DurationText"] for row in scanned["Rows"][2:]), ["0:02", "0:03"])
 
 
 # Names and tags with characters outside code page 936: the fixtures of
