@@ -148,17 +148,19 @@ class Control(SessionCase):
         states = self.run_script([
             f"add {TONE_MP3}", "wait 600", "seek 0.5", "wait 500", "state",
             "volume 250", "state", "volume -4", "state", "volume 30",
-            f"add {win(fixture('short.wav'))}", "wait 2600", "state",
-        ], 4)
-        seeked, loud, quiet, ended = states
+            f"add {win(fixture('short.wav'))}", "wait 2600", "state", "toggle", "wait 300", "state",
+        ], 5)
+        seeked, loud, quiet, ended, again = states
         self.assertGreater(seeked["PositionSeconds"], 5.0)
         self.assertLess(seeked["PositionSeconds"], 6.0)
         self.assertEqual((loud["Volume"], quiet["Volume"]), (100, 0))
-        # No automatic advance: still "playing", at the very end.
-        self.assertEqual(ended["IsPlaying"], 1)
+        # No automatic advance: stopped, the play bar at the very end; play starts it over.
+        self.assertEqual(ended["IsPlaying"], 0)
         self.assertEqual((ended["TrackLengthSeconds"], ended["PositionText"], ended["LengthText"]), (1, "0:01", "0:01"))
         self.assertAlmostEqual(ended["PositionSeconds"], 1.5, delta=0.15)
         self.assertEqual((ended["CurrentIndex"], ended["Volume"]), (2, 30))
+        self.assertEqual(again["IsPlaying"], 1)
+        self.assertLess(again["PositionSeconds"], 0.6)
 
 
 class LatestActionWins(SessionCase):
