@@ -45,7 +45,7 @@ struct ScanJob {
 std::vector<std::pair<std::shared_ptr<ScanJob>, HANDLE>> gScanThreads;
 
 void Notify(HWND window, bool needed) {
-    if (needed && window) PostMessageA(window, ScanRowsMessage, 0, 0);
+    if (needed && !(window && PostMessageA(window, ScanRowsMessage, 0, 0))) HandOff().NoticeLost();
 }
 
 DWORD WINAPI ScanThread(void* parameter) {
@@ -69,7 +69,7 @@ void StartScanThread(std::function<std::string()> chooseFolder) {
     HANDLE thread = CreateThread(nullptr, 0, ScanThread, parameter, 0, nullptr);
     if (!thread) {
         delete parameter;
-        HandOff().ScanFinished();
+        Notify(job->Window, HandOff().ScanFinished());
         return;
     }
     gScanThreads.emplace_back(std::move(job), thread);
