@@ -113,6 +113,21 @@ class AddFile(SessionCase):
         self.assertPlayingAlone(again, 4)
 
 
+class Drops(SessionCase):
+    def test_a_drop_returns_at_once_and_adds_its_files_in_order(self):
+        """The drag source waits only for the paths to be copied: the fades and
+        tag reads of the files come after Drop has returned."""
+        names = [fixture(n) for n in ("tagged.mp3", "titled.flac", "plain.ogg")]
+        dropped = [win(names[i % 3]) for i in range(100)]
+        # A pause right after it is a later user action: the drop's other files
+        # are then only added, not loaded one by one (300 ms of fade each).
+        states = self.run_script([f"drop {'|'.join(dropped)}", "state", "toggle", "wait 3000", "state"], 2)
+        at_once, added = states
+        self.assertLess(at_once["LastDropMs"], 50.0, "Drop held its source")
+        self.assertEqual([row["Path"] for row in added["Rows"]], dropped)
+        self.assertEqual(added["LiveStreams"], 1)
+
+
 class Control(SessionCase):
     def test_pause_fades_out_first_and_resume_continues(self):
         states = self.run_script([
@@ -327,7 +342,7 @@ class UnicodeNames(SessionCase):
         texts = [t for line in state["Lyrics"] for t in (line["FirstText"], line["SecondText"]) if t]
         self.assertEqual(sorted(texts), sorted(lyrics))
         self.assertEqual(state["Rows"][state["CurrentIndex"] - 1],
-                         {"Title": title, "Artist": artist, "DurationText": f"0:{seconds}",
+                         {"Title": title, "Artist": artist, "DurationText": f"0:{seconds:02}",
                           "Path": win(self.track(folder, name))})
 
     def test_added_dropped_and_scanned(self):
@@ -345,7 +360,7 @@ class UnicodeNames(SessionCase):
                 self.assertPlayingAlone(state, i + 1)
         scanned, played = states[-2:]
         self.assertEqual(scanned["Rows"][6:], [
-            {"Title": title, "Artist": artist, "DurationText": f"0:{seconds}", "Path": win(self.track(folder, name))}
+            {"Title": title, "Artist": artist, "DurationText": f"0:{seconds:02}", "Path": win(self.track(folder, name))}
             for folder, name, title, artist, _, seconds, _ in UNICODE_TRACKS])
         self.assertTrackShown(played, *UNICODE_TRACKS[0])
         self.assertPlayingAlone(played, 7)
