@@ -125,7 +125,7 @@ class Drops(SessionCase):
         at_once, added = states
         self.assertLess(at_once["LastDropMs"], 50.0, "Drop held its source")
         self.assertEqual([row["Path"] for row in added["Rows"]], dropped)
-        self.assertEqual(added["LiveStreams"], 1)
+        self.assertLessEqual(added["LiveStreams"], 1, "no stream outlives its track")
 
 
 class Control(SessionCase):
