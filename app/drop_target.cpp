@@ -3,13 +3,24 @@
 #include <ole2.h>
 #include <shellapi.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "app/event_hooks.h"
 #include "platform/win32/wide_text.h"
+#include "ui/ui_state.h"
 
 namespace {
+
+// Drops posted to the window and not yet taken, oldest first (UI thread only).
+std::deque<std::vector<std::string>> gWaitingDrops;
+
+void PostDrop(std::vector<std::string> paths) {
+    gWaitingDrops.push_back(std::move(paths));
+    // Without a window to post to, the drop is added here, late as that is.
+    if (!gMainWindow || !PostMessageW(gMainWindow, DroppedFilesMessage, 0, 0)) TakeDroppedFiles();
+}
 
 // Lives for the whole run (static storage), so reference counting only has
 // to keep OLE's bookkeeping balanced.
@@ -47,7 +58,6 @@ public:
         FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
         STGMEDIUM medium{};
         if (!data || FAILED(data->GetData(&format, &medium))) return S_OK;
-        // Collect first: a handler may pump messages (a track load fades).
         std::vector<std::string> paths;
         if (auto drop = static_cast<HDROP>(GlobalLock(medium.hGlobal))) {
             const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
@@ -61,7 +71,7 @@ public:
             GlobalUnlock(medium.hGlobal);
         }
         ReleaseStgMedium(&medium);
-        OnFilesDropped(std::move(paths));
+        PostDrop(std::move(paths));
         *effect = DROPEFFECT_COPY;
         return S_OK;
     }
@@ -89,3 +99,10 @@ void RevokeFileDropTarget(HWND window) {
 }
 
 IDropTarget* FileDropTarget() { return &gFileDropTarget; }
+
+void TakeDroppedFiles() {
+    if (gWaitingDrops.empty()) return;
+    std::vector<std::string> paths = std::move(gWaitingDrops.front());
+    gWaitingDrops.pop_front();
+    OnFilesDropped(std::move(paths));
+}

@@ -9,7 +9,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // OLE for the drop target; it also initialises COM for WIC and the dialogs.
     if (FAILED(OleInitialize(nullptr))) return 1;
     TraceStartup("started");
-    // A graphics failure ends the program here: no window, no message.
+    // A graphics failure ends the program here (without a device, after saying so).
     if (!StartProgram()) {
         OleUninitialize();
         return 1;

@@ -87,6 +87,7 @@ LRESULT CALLBACK EventProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_TIMER:
     case ScanRowsMessage:
+    case DroppedFilesMessage:
         if (HandleComponentMessage(message, wParam)) return 0;
         break;
     case WM_LBUTTONDOWN:
@@ -136,6 +137,10 @@ HWND CreateMainWindow(HINSTANCE instance) {
 bool HandleComponentMessage(UINT message, WPARAM wParam) {
     if (message == ScanRowsMessage) {
         OnScanRowsPosted();
+        return true;
+    }
+    if (message == DroppedFilesMessage) {
+        TakeDroppedFiles();
         return true;
     }
     if (message != WM_TIMER) return false;

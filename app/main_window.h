@@ -17,7 +17,7 @@ void SetPlayBarInterval(int intervalMs);
 void SetLyricInterval(int intervalMs);
 
 // The component events that reach the window as messages: the PlayBar and
-// Lyric_ ticks and the folder scan's rows. True when message was one of them.
+// Lyric_ ticks, the folder scan's rows and the files dropped. True when message was one of them.
 // Any window standing in for the main one (tamber-session) routes them here.
 bool HandleComponentMessage(UINT message, WPARAM wParam);
 

@@ -69,11 +69,13 @@ BASS_EXPORT int BASSAPI BASS_ErrorGetCode();
 BASS_EXPORT HPLUGIN BASSAPI BASS_PluginLoad(const char* file, DWORD flags);
 // mem must be FALSE (files only); file is ANSI text, or UTF-16 with BASS_UNICODE.
 // offset and length select a part of the file only for WAV; pass 0, 0.
-// Where the container's headers give the exact length (FLAC, Ogg, MP4, ASF,
-// MP3, from its frame count or its frames) the decoder is made only when
-// the stream first plays, so that measuring a file costs no decoder; a file
-// whose decoder then fails plays as silence of that length. Other files are
-// decoded, or refused, at creation.
+// Returns 0 for a file that no decoder or plug-in takes, judged by the
+// decoder that would play it from the file's headers (no full decode).
+// The library's own decoders (WAV, FLAC, Ogg Vorbis and Opus, MPEG audio)
+// open at creation; for MP4 and ASF files whose headers give the exact
+// length, Media Foundation's decoder is made only when the stream first
+// plays, so that measuring a file costs no system decoder (one that then
+// fails plays as silence of that length).
 BASS_EXPORT HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
 BASS_EXPORT BOOL BASSAPI BASS_StreamFree(HSTREAM handle);
 // No module music is supported: always fails with BASS_ERROR_HANDLE.
@@ -123,7 +125,7 @@ BASS_EXPORT BOOL BASSAPI TamberDecoderFree(DWORD decoder);
 // A plug-in DLL exports "TamberCodecPluginInit" (undecorated, stdcall) returning
 // a pointer to a static TamberCodecPlugin whose Version is TamberCodecPluginVersion.
 // The library asks each loaded plug-in, in load order, to open files that its
-// own decoders (WAV, Media Foundation) refuse.
+// own decoders refuse and that are not MP4 or ASF, before the system's.
 constexpr DWORD TamberCodecPluginVersion = 1;
 
 struct TamberPcmFormat {

@@ -61,14 +61,27 @@ std::shared_ptr<Stream> FindStream(DWORD handle) {
     return it == gStreams.end() ? nullptr : it->second;
 }
 
+// Nothing may cross the C interface: a failed thread start or allocation
+// inside a call becomes the call's failure value.
+template <class T, class Fn>
+T Guarded(T failure, Fn fn) {
+    try {
+        return fn();
+    } catch (...) {
+        return Fail(BASS_ERROR_MEM, failure);
+    }
+}
+
 // Runs fn on the stream and maps its error code to the BOOL result.
 template <class Fn>
 BOOL WithStream(DWORD handle, Fn fn) {
-    std::shared_ptr<Stream> stream = FindStream(handle);
-    if (!stream) return Fail(BASS_ERROR_HANDLE, FALSE);
-    int code = fn(*stream);
-    tErrorCode = code;
-    return code == BASS_OK ? TRUE : FALSE;
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        std::shared_ptr<Stream> stream = FindStream(handle);
+        if (!stream) return Fail(BASS_ERROR_HANDLE, FALSE);
+        int code = fn(*stream);
+        tErrorCode = code;
+        return code == BASS_OK ? TRUE : FALSE;
+    });
 }
 
 std::wstring WidePath(const void* file, DWORD flags) {
@@ -87,69 +100,77 @@ std::wstring WidePath(const void* file, DWORD flags) {
 extern "C" {
 
 BOOL BASSAPI BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const GUID* dsguid) {
-    std::lock_guard<std::mutex> lock(gInitLock);
-    if (gInitialised) return Fail(BASS_ERROR_ALREADY, FALSE);
-    if (device < DeviceDefault || device > DeviceFirst) return Fail(BASS_ERROR_DEVICE, FALSE);
-    // Each stream plays at its own rate, so freq is not needed. Streams play
-    // on the default device while there is one and on a silent clock while
-    // there is none, so Init succeeds without a device.
-    // The library stays loaded once started: its threads (the device watcher,
-    // a stream's thread left with a hung decoder) outlive any FreeLibrary, and
-    // a program that frees it at exit would pull their code from under them.
-    HMODULE self = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                       reinterpret_cast<LPCWSTR>(&BASS_Init), &self);
-    gOutput = device == DeviceNoSound ? nullptr : &SystemOutput();
-    if (gOutput) Stream::WatchDefaultDevice(*gOutput);
-    StartMediaFoundation();
-    gInitialised = true;
-    return Fail(BASS_OK, TRUE);
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        std::lock_guard<std::mutex> lock(gInitLock);
+        if (gInitialised) return Fail(BASS_ERROR_ALREADY, FALSE);
+        if (device < DeviceDefault || device > DeviceFirst) return Fail(BASS_ERROR_DEVICE, FALSE);
+        // Each stream plays at its own rate, so freq is not needed. Streams play
+        // on the default device while there is one and on a silent clock while
+        // there is none, so Init succeeds without a device.
+        // The library stays loaded once started: its threads (the device watcher,
+        // a stream's thread left with a hung decoder) outlive any FreeLibrary, and
+        // a program that frees it at exit would pull their code from under them.
+        HMODULE self = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCWSTR>(&BASS_Init), &self);
+        gOutput = device == DeviceNoSound ? nullptr : &SystemOutput();
+        if (gOutput) Stream::WatchDefaultDevice(*gOutput);
+        StartMediaFoundation();
+        gInitialised = true;
+        return Fail(BASS_OK, TRUE);
+    });
 }
 
 int BASSAPI BASS_ErrorGetCode() { return tErrorCode; }
 
 HPLUGIN BASSAPI BASS_PluginLoad(const char* file, DWORD flags) {
-    if (!file) return Fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
-    uint32_t handle = 0;
-    int code = LoadCodecPlugin(WidePath(file, flags), &handle);
-    return code == BASS_OK ? Fail(BASS_OK, HPLUGIN{handle}) : Fail(code, HPLUGIN{0});
+    return Guarded<HPLUGIN>(0, [&] {
+        if (!file) return Fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
+        uint32_t handle = 0;
+        int code = LoadCodecPlugin(WidePath(file, flags), &handle);
+        return code == BASS_OK ? Fail(BASS_OK, HPLUGIN{handle}) : Fail(code, HPLUGIN{0});
+    });
 }
 
 HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
-    {
-        std::lock_guard<std::mutex> lock(gInitLock);
-        if (!gInitialised) return Fail(BASS_ERROR_INIT, HSTREAM{0});
-    }
-    if (mem) return Fail(BASS_ERROR_NOTAVAIL, HSTREAM{0});  // files only
-    if (!file) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
-    std::wstring path = WidePath(file, flags);
-    if (path.empty()) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
+    return Guarded<HSTREAM>(0, [&]() -> HSTREAM {
+        {
+            std::lock_guard<std::mutex> lock(gInitLock);
+            if (!gInitialised) return Fail(BASS_ERROR_INIT, HSTREAM{0});
+        }
+        if (mem) return Fail(BASS_ERROR_NOTAVAIL, HSTREAM{0});  // files only
+        if (!file) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
+        std::wstring path = WidePath(file, flags);
+        if (path.empty()) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
 
-    DecoderChoice choice = ChooseDecoder(path, offset, length, (flags & BASS_STREAM_PRESCAN) != 0);
-    if (!choice.Info.Source && !choice.OpenLater) {
-        return Fail(choice.Info.ErrorCode ? choice.Info.ErrorCode : BASS_ERROR_UNKNOWN, HSTREAM{0});
-    }
+        DecoderChoice choice = ChooseDecoder(path, offset, length, (flags & BASS_STREAM_PRESCAN) != 0);
+        if (!choice.Info.Source && !choice.OpenLater) {
+            return Fail(choice.Info.ErrorCode ? choice.Info.ErrorCode : BASS_ERROR_UNKNOWN, HSTREAM{0});
+        }
 
-    auto stream = std::make_shared<Stream>(std::move(choice.Info), std::move(choice.OpenLater), gOutput);
-    DWORD handle = gNextHandle.fetch_add(1);
-    {
-        std::lock_guard<std::mutex> lock(gTableLock);
-        gStreams.emplace(handle, std::move(stream));
-    }
-    return Fail(BASS_OK, handle);
+        auto stream = std::make_shared<Stream>(std::move(choice.Info), std::move(choice.OpenLater), gOutput);
+        DWORD handle = gNextHandle.fetch_add(1);
+        {
+            std::lock_guard<std::mutex> lock(gTableLock);
+            gStreams.emplace(handle, std::move(stream));
+        }
+        return Fail(BASS_OK, handle);
+    });
 }
 
 BOOL BASSAPI BASS_StreamFree(HSTREAM handle) {
-    std::shared_ptr<Stream> stream;
-    {
-        std::lock_guard<std::mutex> lock(gTableLock);
-        auto it = gStreams.find(handle);
-        if (it == gStreams.end()) return Fail(BASS_ERROR_HANDLE, FALSE);
-        stream = std::move(it->second);
-        gStreams.erase(it);
-    }
-    stream->Close();  // device and file go now, whoever still holds the object
-    return Fail(BASS_OK, TRUE);
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        std::shared_ptr<Stream> stream;
+        {
+            std::lock_guard<std::mutex> lock(gTableLock);
+            auto it = gStreams.find(handle);
+            if (it == gStreams.end()) return Fail(BASS_ERROR_HANDLE, FALSE);
+            stream = std::move(it->second);
+            gStreams.erase(it);
+        }
+        stream->Close();  // device and file go now, whoever still holds the object
+        return Fail(BASS_OK, TRUE);
+    });
 }
 
 BOOL BASSAPI BASS_MusicFree(HMUSIC handle) { return Fail(BASS_ERROR_HANDLE, FALSE); }
@@ -219,34 +240,34 @@ DWORD BASSAPI TamberLiveStreamCount() {
 
 DWORD BASSAPI TamberUnderrunCount() { return Stream::Underruns(); }
 
-DWORD BASSAPI TamberDecoderOpen(const wchar_t* path, TamberDecodedFormat* format) try {
-    if (!path || !format) return Fail(BASS_ERROR_ILLPARAM, DWORD{0});
-    DecoderChoice choice = ChooseDecoder(path, 0, 0, true);
-    if (!choice.Info.Source) return Fail(choice.Info.ErrorCode ? choice.Info.ErrorCode : BASS_ERROR_FILEFORM, DWORD{0});
-    *format = {choice.Info.SampleRate, choice.Info.Channels, choice.Info.Frames};
-    std::lock_guard<std::mutex> lock(gDecoderLock);
-    DWORD handle = gNextDecoder++;
-    gDecoders.emplace(handle, std::move(choice.Info.Source));
-    return Fail(BASS_OK, handle);
-} catch (...) {
-    return Fail(BASS_ERROR_MEM, DWORD{0});
+DWORD BASSAPI TamberDecoderOpen(const wchar_t* path, TamberDecodedFormat* format) {
+    return Guarded<DWORD>(0, [&]() -> DWORD {
+        if (!path || !format) return Fail(BASS_ERROR_ILLPARAM, DWORD{0});
+        DecoderChoice choice = ChooseDecoder(path, 0, 0, true);
+        if (!choice.Info.Source) return Fail(choice.Info.ErrorCode ? choice.Info.ErrorCode : BASS_ERROR_FILEFORM, DWORD{0});
+        *format = {choice.Info.SampleRate, choice.Info.Channels, choice.Info.Frames};
+        std::lock_guard<std::mutex> lock(gDecoderLock);
+        DWORD handle = gNextDecoder++;
+        gDecoders.emplace(handle, std::move(choice.Info.Source));
+        return Fail(BASS_OK, handle);
+    });
 }
 
-DWORD BASSAPI TamberDecoderRead(DWORD decoder, float* samples, DWORD frames) try {
-    std::shared_ptr<Decoder> source = FindDecoder(decoder);
-    if (!source) return Fail(BASS_ERROR_HANDLE, DWORD{0});
-    if (!samples) return Fail(BASS_ERROR_ILLPARAM, DWORD{0});
-    return Fail(BASS_OK, std::min<DWORD>(source->Read(samples, frames), frames));
-} catch (...) {
-    return Fail(BASS_ERROR_MEM, DWORD{0});
+DWORD BASSAPI TamberDecoderRead(DWORD decoder, float* samples, DWORD frames) {
+    return Guarded<DWORD>(0, [&]() -> DWORD {
+        std::shared_ptr<Decoder> source = FindDecoder(decoder);
+        if (!source) return Fail(BASS_ERROR_HANDLE, DWORD{0});
+        if (!samples) return Fail(BASS_ERROR_ILLPARAM, DWORD{0});
+        return Fail(BASS_OK, std::min<DWORD>(source->Read(samples, frames), frames));
+    });
 }
 
-BOOL BASSAPI TamberDecoderSeek(DWORD decoder, QWORD frame) try {
-    std::shared_ptr<Decoder> source = FindDecoder(decoder);
-    if (!source) return Fail(BASS_ERROR_HANDLE, FALSE);
-    return source->Seek(frame) ? Fail(BASS_OK, TRUE) : Fail(BASS_ERROR_POSITION, FALSE);
-} catch (...) {
-    return Fail(BASS_ERROR_MEM, FALSE);
+BOOL BASSAPI TamberDecoderSeek(DWORD decoder, QWORD frame) {
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        std::shared_ptr<Decoder> source = FindDecoder(decoder);
+        if (!source) return Fail(BASS_ERROR_HANDLE, FALSE);
+        return source->Seek(frame) ? Fail(BASS_OK, TRUE) : Fail(BASS_ERROR_POSITION, FALSE);
+    });
 }
 
 BOOL BASSAPI TamberDecoderFree(DWORD decoder) {

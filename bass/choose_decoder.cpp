@@ -13,12 +13,12 @@
 namespace {
 
 // A file shared by the decoder that reads it and the reads made before one exists.
-struct OpenFile {
+struct DecodedFile {
     std::shared_ptr<InputFile> File;
     ReadAtFn Read;
 };
 
-OpenFile OpenForDecoding(const std::wstring& path) {
+DecodedFile OpenForDecoding(const std::wstring& path) {
     std::u16string wide(path.begin(), path.end());
     auto file = std::make_shared<InputFile>(wide, FileSharing::AllowAll);
     if (!file->IsOpen()) return {};
@@ -45,7 +45,7 @@ DecoderChoice ChooseDecoder(const std::wstring& path, uint64_t offset, uint64_t 
     choice.Info = OpenWavDecoder(path, offset, length);
     if (choice.Info.ErrorCode != BASS_ERROR_FILEFORM) return choice;  // a WAV, or no file at all
 
-    OpenFile file = OpenForDecoding(path);
+    DecodedFile file = OpenForDecoding(path);
     if (!file.File) {
         choice.Info.ErrorCode = BASS_ERROR_FILEOPEN;
         return choice;

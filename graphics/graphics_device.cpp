@@ -11,6 +11,8 @@ DeviceContextLayer gDeviceContext;
 namespace {
 
 constexpr UINT DriverTypeHardware = D3D_DRIVER_TYPE_HARDWARE;  // 1
+constexpr UINT DriverTypeWarp = D3D_DRIVER_TYPE_WARP;          // 5
+constexpr HRESULT DriverRefused = DXGI_ERROR_UNSUPPORTED;     // what a machine without the driver answers
 constexpr UINT CreateDeviceBgraSupport = D3D11_CREATE_DEVICE_BGRA_SUPPORT;  // 0x20
 constexpr DWORD ClassContextInprocServer = CLSCTX_INPROC_SERVER;  // 1
 
@@ -31,13 +33,19 @@ using RtlGetNtVersionNumbersFn = void(WINAPI*)(DWORD* major, DWORD* minor, DWORD
 
 }  // namespace
 
-HRESULT CreateDeviceChain(DxgiDeviceLayer& dxgiDevice, D2DFactoryLayer& factory, D2DDeviceLayer& device) {
+HRESULT CreateDeviceChain(DxgiDeviceLayer& dxgiDevice, D2DFactoryLayer& factory, D2DDeviceLayer& device,
+                          DeviceDrivers drivers, bool* warp) {
     GraphicsLayer<ID3D11Device> d3dDevice;
-    D3D_FEATURE_LEVEL chosenLevel{};  // not used
-    HRESULT hr = D3D11CreateDevice(nullptr, static_cast<D3D_DRIVER_TYPE>(DriverTypeHardware), nullptr,
-                                   CreateDeviceBgraSupport, nullptr, 0, D3D11SdkVersion, d3dDevice.Put(),
-                                   &chosenLevel, nullptr);
+    auto create = [&](UINT driverType) {
+        D3D_FEATURE_LEVEL chosenLevel{};  // not used
+        return D3D11CreateDevice(nullptr, static_cast<D3D_DRIVER_TYPE>(driverType), nullptr, CreateDeviceBgraSupport,
+                                 nullptr, 0, D3D11SdkVersion, d3dDevice.Put(), &chosenLevel, nullptr);
+    };
+    HRESULT hr = drivers == DeviceDrivers::HardwareThenWarp ? create(DriverTypeHardware) : DriverRefused;
+    const bool useWarp = hr != S_OK;
+    if (useWarp) hr = drivers == DeviceDrivers::None ? DriverRefused : create(DriverTypeWarp);
     if (hr != S_OK) return hr;
+    if (warp) *warp = useWarp;
 
     if (!d3dDevice.QueryInterface(IidFromText(IidDxgiDevice1Text), dxgiDevice)) return d3dDevice.LastResult();
     d3dDevice.Release();

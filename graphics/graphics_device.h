@@ -30,9 +30,18 @@ extern WicFactoryLayer gWicFactory;
 extern SwapChainLayer gSwapChain;
 extern DeviceContextLayer gDeviceContext;
 
-// D3D11 hardware device (BGRA support) -> IDXGIDevice1 -> D2D factory
-// (single-threaded) -> D2D device. Returns 0 or the first failing HRESULT.
-HRESULT CreateDeviceChain(DxgiDeviceLayer& dxgiDevice, D2DFactoryLayer& factory, D2DDeviceLayer& device);
+// Which Direct3D drivers a device may come from. Only tests refuse any.
+enum class DeviceDrivers {
+    HardwareThenWarp,  // WARP where no hardware device can be made (virtual machines, remote sessions, old drivers)
+    WarpOnly,
+    None,
+};
+
+// D3D11 device (BGRA support) -> IDXGIDevice1 -> D2D factory (single-threaded)
+// -> D2D device. Returns 0 or the first failing HRESULT; warp (may be null)
+// tells whether the device is WARP's.
+HRESULT CreateDeviceChain(DxgiDeviceLayer& dxgiDevice, D2DFactoryLayer& factory, D2DDeviceLayer& device,
+                          DeviceDrivers drivers = DeviceDrivers::HardwareThenWarp, bool* warp = nullptr);
 // Shared DirectWrite factory. Returns 0 or the HRESULT.
 HRESULT CreateDWriteFactory(DWriteFactoryLayer& factory);
 // WIC imaging factory 2 (in-process). Returns 0 or the HRESULT.

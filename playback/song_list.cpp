@@ -26,10 +26,9 @@ constexpr size_t ScanBatchRows = 64;
 constexpr DWORD ScanBatchMs = 100;
 constexpr DWORD ScanStopWaitMs = 2000;
 
-// "选择打开的文件", "选择文件夹" and the open-file action's filter.
+// "选择打开的文件" and "选择文件夹".
 constexpr std::string_view OpenFileTitle = "\xE9\x80\x89\xE6\x8B\xA9\xE6\x89\x93\xE5\xBC\x80\xE7\x9A\x84\xE6\x96\x87\xE4\xBB\xB6";
 constexpr std::string_view ChooseFolderTitle = "\xE9\x80\x89\xE6\x8B\xA9\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xB9";
-constexpr std::string_view OpenFileFilter = "*.mp3;*.m4a;*.flac;*.mp4;*.wma;*.ogg;*.wav;*.xm;*.ape";
 
 // Outlives the window: scan threads may still push after it is gone.
 ScanHandOff& HandOff() {
@@ -46,7 +45,7 @@ struct ScanJob {
 std::vector<std::pair<std::shared_ptr<ScanJob>, HANDLE>> gScanThreads;
 
 void Notify(HWND window, bool needed) {
-    if (needed && window) PostMessageA(window, ScanRowsMessage, 0, 0);
+    if (needed && !(window && PostMessageA(window, ScanRowsMessage, 0, 0))) HandOff().NoticeLost();
 }
 
 DWORD WINAPI ScanThread(void* parameter) {
@@ -70,7 +69,7 @@ void StartScanThread(std::function<std::string()> chooseFolder) {
     HANDLE thread = CreateThread(nullptr, 0, ScanThread, parameter, 0, nullptr);
     if (!thread) {
         delete parameter;
-        HandOff().ScanFinished();
+        Notify(job->Window, HandOff().ScanFinished());
         return;
     }
     gScanThreads.emplace_back(std::move(job), thread);

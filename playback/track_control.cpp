@@ -44,6 +44,15 @@ void SetPlaying(int playing) {
     UpdateTaskbar();
 }
 
+// Played to its end, not merely loaded and not yet started: a stream that
+// stopped by itself stands at its length.
+bool TrackEnded() {
+    if (!gCurrentStream || gAudioEngine.IsActive(gCurrentStream) != 0) return false;
+    const uint64_t length = gAudioEngine.GetLengthBytes(gCurrentStream);
+    const uint64_t position = gAudioEngine.GetPositionBytes(gCurrentStream);
+    return length != 0 && length != ~uint64_t{0} && position != ~uint64_t{0} && position >= length;
+}
+
 void StartTimers() {
     SetPlayBarInterval(PlayBarIntervalMs);
     SetLyricInterval(LyricIntervalMs);
@@ -261,6 +270,12 @@ void UpdatePlayBar() {
     const bool changed =
         gProgressWidth != oldProgressWidth || gPositionText != oldPositionText || gLengthText != oldLengthText;
     if (changed && gCurrentPage == HomePage) RequestRepaintArea(PlayBarArea(CurrentLayout()));
+    if (gIsPlaying == 1 && !gIsFading && TrackEnded()) {
+        // Nothing sounds any more: the play sign shows, ticks and frames stop,
+        // and the bar stays at the end. Play starts the track over.
+        StopTimers();
+        SetPlaying(0);
+    }
     UpdateTaskbar();
 }
 

@@ -253,7 +253,10 @@ void Present(const std::vector<PixelRect>& rects, bool whole) {
         dirty.reserve(rects.size());
         for (const PixelRect& p : rects) dirty.push_back(RECT{p.Left, p.Top, p.Right, p.Bottom});
         DXGI_PRESENT_PARAMETERS parameters{static_cast<UINT>(dirty.size()), dirty.data(), nullptr, nullptr};
-        if (gSwapChain.Present1(0, 0, parameters) || IsDeviceLost(gSwapChain.LastResult())) return;
+        // An occluded window (minimised, locked) is no refusal of dirty
+        // rectangles: partial presents carry on once it shows again.
+        const bool presented = gSwapChain.Present1(0, 0, parameters) || gSwapChain.LastResult() == DXGI_STATUS_OCCLUDED;
+        if (presented || IsDeviceLost(gSwapChain.LastResult())) return;
         gPresent1Fails = true;
     }
     gSwapChain.Present(0, 0);

@@ -3,9 +3,11 @@
 // the headers, as a folder scan does, and with the decoder made at creation),
 // and how long a position read waits while streams decode (goal: never a
 // decode burst; the user interface reads it every 100 ms).
-//   bench_audio [--seconds N] [--files-only] [--churn N] [FILE...]
+//   bench_audio [--seconds N] [--files-only] [--churn N] [--decode] [FILE...]
 // plays N seconds (default 10) of a 60-s WAV and of each FILE (scripts/bench
-// passes 60-s music-rate files made by the real encoders).
+// passes 60-s music-rate files made by the real encoders). --decode instead
+// decodes each FILE whole through the decode-only entry, as fast as it goes:
+// CPU per minute of audio, and its ratio to the first FILE (the WAV).
 
 #include <windows.h>
 
@@ -31,6 +33,9 @@ DllFunction<decltype(&BASS_ChannelBytes2Seconds)> gSeconds(gBass, "BASS_ChannelB
 DllFunction<decltype(&BASS_ChannelSeconds2Bytes)> gBytes(gBass, "BASS_ChannelSeconds2Bytes");
 DllFunction<decltype(&BASS_ChannelGetPosition)> gPosition(gBass, "BASS_ChannelGetPosition");
 DllFunction<decltype(&BASS_ChannelSetPosition)> gSetPosition(gBass, "BASS_ChannelSetPosition");
+DllFunction<decltype(&TamberDecoderOpen)> gDecoderOpen(gBass, "TamberDecoderOpen");
+DllFunction<decltype(&TamberDecoderRead)> gDecoderRead(gBass, "TamberDecoderRead");
+DllFunction<decltype(&TamberDecoderFree)> gDecoderFree(gBass, "TamberDecoderFree");
 
 double CpuSeconds() {
     FILETIME created, exited, kernel, user;
@@ -102,12 +107,28 @@ void PositionReadsWhileDecoding(const std::vector<std::string>& paths, double se
     *p999Ms = reads.empty() ? -1 : reads[reads.size() * 999 / 1000];
 }
 
+// CPU seconds to decode a minute of path's audio, read whole; -1 when refused.
+double DecodeCpuPerMinute(const std::string& path) {
+    std::wstring wide(path.begin(), path.end());
+    TamberDecodedFormat format{};
+    DWORD decoder = gDecoderOpen(wide.c_str(), &format);
+    if (!decoder || format.SampleRate == 0) return -1;
+    constexpr DWORD ChunkFrames = 4096;
+    std::vector<float> samples(size_t{ChunkFrames} * format.Channels);
+    uint64_t frames = 0;
+    double cpu0 = CpuSeconds();
+    for (DWORD got; (got = gDecoderRead(decoder, samples.data(), ChunkFrames)) > 0;) frames += got;
+    double cpu = CpuSeconds() - cpu0;
+    gDecoderFree(decoder);
+    return frames ? cpu / (static_cast<double>(frames) / format.SampleRate / 60) : -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     double seconds = 10;
     std::vector<std::string> files;
-    bool filesOnly = false;
+    bool filesOnly = false, decodeOnly = false;
     int churn = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
@@ -116,6 +137,8 @@ int main(int argc, char** argv) {
             churn = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--files-only") == 0) {
             filesOnly = true;
+        } else if (std::strcmp(argv[i], "--decode") == 0) {
+            decodeOnly = true;
         } else {
             files.emplace_back(argv[i]);
         }
@@ -123,6 +146,18 @@ int main(int argc, char** argv) {
     if (!gInit(-1, 44100, 0, nullptr, nullptr)) {
         std::printf("bench_audio: BASS_Init failed\n");
         return 1;
+    }
+    if (decodeOnly) {
+        // Media Foundation wants COM on the thread that makes its decoders.
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        std::printf("CPU to decode a minute of audio (s), and against the first file:\n");
+        double first = 0;
+        for (const std::string& file : files) {
+            double cpu = DecodeCpuPerMinute(file);
+            if (first <= 0) first = cpu;
+            std::printf("  %-40s %8.4f s   x%.2f\n", file.c_str(), cpu, first > 0 && cpu >= 0 ? cpu / first : 0.0);
+        }
+        return 0;
     }
     std::string folder = audiotest::MakeTempFolder("bench");
     std::string longWav = folder + "\\sixty.wav";

@@ -1,7 +1,7 @@
 // bench_playback [FILES] [--keep]: figures, not checks.
-//  1. ScanFolder over FILES copies (default 1,000) of the playback fixtures
-//     (mp3, flac, ogg in turn), run as the scan thread runs it; then the UI
-//     thread's take of the rows. Goal: under 3 s for 1,000 files under Wine.
+//  1. ScanFolder over FILES copies (default 1,000) of fixtures of every type
+//     the open dialog offers, in turn, run as the scan thread runs it; then
+//     the UI thread's take of the rows. Goal: under 3 s for 1,000 files under Wine.
 //  2. Private memory of 10,000 song-list rows like the scanned ones.
 
 #include <windows.h>
@@ -25,11 +25,24 @@ std::wstring Wide(const std::string& text) {
     return std::wstring(utf16.begin(), utf16.end());
 }
 
-std::wstring FixtureFolder() {
+std::wstring FixturesFolder() {
     std::string source = TAMBER_SOURCE_DIR;
     if (!source.empty() && source.front() == '/') source = "Z:" + source;  // Wine's view of the build machine
     for (char& c : source) c = c == '/' ? '\\' : c;
-    return Wide(source) + L"\\tests\\fixtures\\playback\\";
+    return Wide(source) + L"\\tests\\fixtures\\";
+}
+
+// A file of each offered type; those missing from the tree are left out.
+std::vector<std::wstring> ScanSources() {
+    const wchar_t* candidates[] = {L"playback\\tagged.mp3", L"playback\\titled.flac", L"playback\\plain.ogg",
+                                   L"playback\\short.wav",  L"audio\\tone.m4a",       L"audio\\tone.wma",
+                                   L"audio\\tone.opus",     L"codecs\\music.ape",     L"codecs\\music.xm"};
+    std::vector<std::wstring> found;
+    for (const wchar_t* name : candidates) {
+        std::wstring path = FixturesFolder() + name;
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) found.push_back(path);
+    }
+    return found;
 }
 
 // Wine reports no private usage; the working set and the committed bytes it does.
@@ -72,12 +85,14 @@ int wmain(int argc, wchar_t** argv) {
     GetTempPathW(MAX_PATH, temp);
     const std::wstring folder = std::wstring(temp) + L"tamber-scan-bench\\";
     CreateDirectoryW(folder.c_str(), nullptr);
-    const wchar_t* sources[] = {L"tagged.mp3", L"titled.flac", L"plain.ogg"};
-    const wchar_t* extensions[] = {L"mp3", L"flac", L"ogg"};
-    for (int i = 0; i < files; ++i) {
+    const std::vector<std::wstring> sources = ScanSources();
+    std::wstring kinds;
+    for (const std::wstring& source : sources) kinds += (kinds.empty() ? L"" : L"/") + source.substr(source.rfind(L'.') + 1);
+    for (int i = 0; i < files && !sources.empty(); ++i) {
+        const std::wstring& source = sources[i % sources.size()];
         wchar_t name[64];
-        swprintf(name, 64, L"track%04d.%ls", i, extensions[i % 3]);
-        CopyFileW((FixtureFolder() + sources[i % 3]).c_str(), (folder + name).c_str(), TRUE);
+        swprintf(name, 64, L"track%04d.%ls", i, source.substr(source.rfind(L'.') + 1).c_str());
+        CopyFileW(source.c_str(), (folder + name).c_str(), TRUE);
     }
 
     const std::u16string folder16(folder.begin(), folder.end());
@@ -90,9 +105,9 @@ int wmain(int argc, wchar_t** argv) {
     int measured = 0;
     for (const PlaylistEntry& row : gPlaylist) measured += row.DurationText != "0:0";
     const double scanSeconds = std::chrono::duration<double>(scanned - started).count();
-    std::printf("folder scan: %zu rows of %d files (mp3/flac/ogg) in %.3f s (%.2f ms per file), "
+    std::printf("folder scan: %zu rows of %d files (%ls) in %.3f s (%.2f ms per file), "
                 "UI take %.2f ms, %d rows with a length\n",
-                gPlaylist.size(), files, scanSeconds, scanSeconds * 1000.0 / (files ? files : 1),
+                gPlaylist.size(), files, kinds.c_str(), scanSeconds, scanSeconds * 1000.0 / (files ? files : 1),
                 std::chrono::duration<double, std::milli>(taken - scanned).count(), measured);
 
     // Rows like the scanned ones, ten thousand of them.

@@ -1,5 +1,7 @@
 #include "playback/logic/playback_rules.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace {
@@ -34,9 +36,20 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string TwoDigits(int64_t value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+
+std::string ClockText(int32_t seconds) {
+    const int64_t magnitude = std::abs(int64_t{seconds});
+    const int64_t hours = magnitude / 3600, minutes = magnitude / 60 % 60, secs = magnitude % 60;
+    std::string text = seconds < 0 ? "-" : "";
+    if (hours > 0) return text + std::to_string(hours) + ":" + TwoDigits(minutes) + ":" + TwoDigits(secs);
+    return text + std::to_string(minutes) + ":" + TwoDigits(secs);
+}
+
 }  // namespace
 
 std::string FormatDuration(int32_t seconds, std::string_view templateText) {
+    if (templateText == MinutesSecondsTemplate) return ClockText(seconds);
     if (templateText.empty()) templateText = DefaultDurationTemplate;
     const double total = seconds;
     const double inDay = std::fmod(total, SecondsPerDay);
@@ -87,8 +100,16 @@ std::string CoverPathFor(std::string_view trackPath, std::string_view tagTitle) 
 
 bool IsScannedExtension(std::string_view fileName) {
     const std::string_view extension = FileExtension(fileName);
-    return EqualsIgnoringCase(extension, "mp3") || EqualsIgnoringCase(extension, "flac") ||
-           EqualsIgnoringCase(extension, "ogg");
+    if (extension.empty()) return false;
+    // One list for the dialog and the scan: a type the dialog offers is never missed by a scan.
+    constexpr std::string_view Wildcard = "*.";
+    for (std::string_view rest = OpenFileFilter; !rest.empty();) {
+        const size_t end = std::min(rest.find(';'), rest.size());
+        std::string_view pattern = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        if (pattern.starts_with(Wildcard) && EqualsIgnoringCase(extension, pattern.substr(Wildcard.size()))) return true;
+    }
+    return false;
 }
 
 int NextPosition(int current, int count) {

@@ -16,7 +16,9 @@ inline constexpr std::string_view MinutesSecondsTemplate = "m:s";
 // Replaces the last "d", "h", "m" and "s" of the template (in that order) by
 // days, hours within the day, minutes within the hour and seconds within the
 // minute, without leading zeros; an empty template means the default one.
-// 125 with "m:s" gives "2:5"; 3725 gives "2:5" as well (hours are not shown).
+// "m:s", the play bar's and the list's, is read as a clock instead: minutes
+// and two-digit seconds ("2:05"), with the hours before them from one hour
+// on ("1:02:05"), so that no two lengths read alike.
 std::string FormatDuration(int32_t seconds, std::string_view templateText = DefaultDurationTemplate);
 
 // The file name without its last extension: D:\Music\Band - Song.mp3 gives
@@ -39,7 +41,9 @@ std::string LyricPathFor(std::string_view trackPath);
 // The cover looked for when the tags hold no picture: FolderOf the path +
 // the tag title (not the fallback) + ".jpg".
 std::string CoverPathFor(std::string_view trackPath, std::string_view tagTitle);
-// The folder scan takes "mp3", "flac" and "ogg" files, in any letter case.
+// The open-file dialog's filter: every type the player offers.
+inline constexpr std::string_view OpenFileFilter = "*.mp3;*.m4a;*.flac;*.mp4;*.wma;*.ogg;*.wav;*.xm;*.ape";
+// The folder scan takes every type of OpenFileFilter, in any letter case.
 bool IsScannedExtension(std::string_view fileName);
 
 // 1-based positions after next / previous in a list of count entries; 0 when

@@ -27,6 +27,11 @@ bool ScanHandOff::ScanFinished() {
     return NoteNotice();
 }
 
+void ScanHandOff::NoticeLost() {
+    std::lock_guard<std::mutex> hold(Lock);
+    NoticePending = false;
+}
+
 std::vector<PlaylistEntry> ScanHandOff::TakeAll() {
     std::lock_guard<std::mutex> hold(Lock);
     NoticePending = false;

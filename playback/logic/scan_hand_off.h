@@ -20,6 +20,11 @@ public:
     // a notice is needed so that the UI thread sees the end.
     bool ScanFinished();
 
+    // Any thread: the notice that Push or ScanFinished asked for could not be
+    // sent (no thread started, the post refused). The next one asks again,
+    // so that a later scan's rows are never stranded behind a lost notice.
+    void NoticeLost();
+
     // UI thread, on a notice: every row pushed so far, in push order.
     std::vector<PlaylistEntry> TakeAll();
     // No scan runs and no row waits: every scanned row is in the list.

@@ -404,6 +404,47 @@ def case_backdrop_versions(prefix, args):
         check(code == 0, f"{name}: exit code {code}")
 
 
+def case_devices(prefix, args):
+    """Where no hardware device can be made the program starts and draws on
+    WARP; where no device at all, it says so in a message box and ends."""
+    prefix.clear_settings()
+    prefix.env["TAMBER_REFUSE_DEVICE"] = "hardware"
+    program = start(prefix, args, "warp")
+    try:
+        check("graphics device: WARP" in program.trace(), f"no WARP device in the trace: {program.trace()[-600:]}")
+        cx, cy, cw, ch = program.client_origin()
+        image = program.screenshot("drawn")
+        for x, y in [(700, 30), (cw - 5, ch - 5)]:
+            pixel = image.getpixel((cx + x, cy + y))
+            check(is_light(pixel), f"on WARP, client ({x}, {y}) should be RGB{LIGHT}, is {pixel}")
+        pixel = image.getpixel((cx + 300, cy + 200))
+        check(all(abs(c - VEILED) <= 3 for c in pixel), f"on WARP, the veil should be ~{VEILED}, is {pixel}")
+    finally:
+        code = program.close()
+    check(code == 0, f"exit code {code} on WARP")
+
+    prefix.env["TAMBER_REFUSE_DEVICE"] = "all"
+    program = Program(prefix, args.exe, args.artifacts, "no-device")
+    try:
+        box = None
+        deadline = time.monotonic() + 90
+        while time.monotonic() < deadline and not box:
+            check(program.process.poll() is None, f"the program ended without a word: {program.trace()[-600:]}")
+            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^(错误|Error)$"],
+                                   capture_output=True, text=True).stdout.split()
+            box = found[-1] if found else None
+            time.sleep(0.2)
+        check(box is not None, "no message box within 90 s")
+        check("no graphics device" in program.trace(), f"trace: {program.trace()[-600:]}")
+        program.screenshot("message")
+        run(["xdotool", "windowfocus", "--sync", box], check_rc=False)
+        run(["xdotool", "key", "--window", box, "Return"], check_rc=False)
+        code = program.process.wait(timeout=30)
+        check(code != 0, "without a device the program must end with a failure code")
+    finally:
+        program.kill()
+
+
 def case_figures(prefix, args):
     """Not a pass/fail case: start time and idle CPU, for the notes."""
     prefix.clear_settings()
@@ -437,6 +478,7 @@ CASES = {
     "move_resize": case_move_resize,
     "restore": case_restore,
     "backdrop_versions": case_backdrop_versions,
+    "devices": case_devices,
     "figures": case_figures,
 }
 

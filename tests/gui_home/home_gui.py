@@ -457,7 +457,7 @@ def case_window(prefix, args):
             box = ImageGrab.grab(bbox=(x, y, x + 1, y + 1), xdisplay=os.environ["DISPLAY"]).convert("RGB")
             return gui.is_black(box.getpixel((0, 0)))
 
-        # The stop key pauses and rewinds to 0:0, so the play bar's first
+        # The stop key pauses and rewinds to 0:00, so the play bar's first
         # change after a resume comes a whole second later (the time text;
         # the long track's bar moves later still): a pause sign within
         # 500 ms can only come from the resume itself. The best of three

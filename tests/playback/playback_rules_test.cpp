@@ -15,15 +15,20 @@ TEST(FormatDuration, TemplatesAndOddNumbers) {
         std::string Expected;
     };
     const Case cases[] = {
-        {125, "m:s", "2:5"},
-        {3600, "m:s", "0:0"},
-        {3725, "m:s", "2:5"},  // hours are not in the template
-        {59, "m:s", "0:59"},   // a 59.9 s position is truncated before formatting
-        {3665, "m:s", "1:5"},  // 61 min 5 s
+        {0, "m:s", "0:00"},
+        {59, "m:s", "0:59"},  // a 59.9 s position is truncated before formatting
+        {60, "m:s", "1:00"},
+        {125, "m:s", "2:05"},
+        {3599, "m:s", "59:59"},
+        {3600, "m:s", "1:00:00"},
+        {3725, "m:s", "1:02:05"},
+        {3665, "m:s", "1:01:05"},
+        {90061, "m:s", "25:01:01"},  // no days on the play bar
         {90061, "", "1" + Day + "1" + Hours + "1" + Minutes + "1" + Seconds},
         {90061, std::string(DefaultDurationTemplate), "1" + Day + "1" + Hours + "1" + Minutes + "1" + Seconds},
-        {-125, "m:s", "-2:-5"},
-        {-1, "m:s", "0:-1"},
+        {-125, "m:s", "-2:05"},
+        {INT32_MIN, "m:s", "-596523:14:08"},
+        {-125, "m:s ", "-2:-5 "},  // any other template as it always was
         {0, "h:m:s", "0:0:0"},
         {INT32_MAX, "d", "24855"},
         {INT32_MIN, "d h m s", "-24855 -3 -14 -8"},
@@ -70,15 +75,16 @@ TEST(TrackPaths, TitlesFoldersLyricsAndCovers) {
     EXPECT_EQ(CoverPathFor("D:\\Music\\x.mp3", ""), "D:\\Music\\.jpg");
 }
 
-TEST(FolderScan, TakesMp3FlacOggInAnyCase) {
+TEST(FolderScan, TakesEveryOfferedTypeInAnyCase) {
     struct Case {
         const char* Name;
         bool Taken;
     };
     const Case cases[] = {
         {"a.mp3", true},   {"a.MP3", true},    {"a.Flac", true},   {"a.ogg", true},   {"a.OGG", true},
-        {"a.m4a", false},  {"a.wav", false},   {"mp3", false},     {"a.mp3.txt", false}, {"a.mp", false},
-        {"a.mp33", false}, {".mp3", true},     {"a.", false},      {"a.b.flac", true},
+        {"a.m4a", true},   {"a.WAV", true},    {"a.mp4", true},    {"a.Wma", true},   {"a.xm", true},
+        {"a.APE", true},   {"mp3", false},     {"a.mp3.txt", false}, {"a.mp", false}, {"a.mp33", false},
+        {".mp3", true},    {"a.", false},      {"a.b.flac", true}, {"a.lrc", false},  {"a.x", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);

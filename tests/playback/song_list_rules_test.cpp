@@ -54,6 +54,21 @@ TEST(ScanHandOff, RowsArriveInPushOrderWithOneNoticeAtATime) {
     EXPECT_TRUE(handOff.Idle());
 }
 
+// A scan whose thread never started, or whose notice the window refused:
+// the next scan's rows still get a notice of their own.
+TEST(ScanHandOff, ALostNoticeStrandsNoLaterScan) {
+    ScanHandOff handOff;
+    handOff.ScanStarted();
+    ASSERT_TRUE(handOff.ScanFinished());  // the failed start's end wants a notice...
+    handOff.NoticeLost();                 // ...that could not be posted
+    handOff.ScanStarted();
+    EXPECT_TRUE(handOff.Push({Row(1)}));
+    handOff.NoticeLost();
+    EXPECT_TRUE(handOff.ScanFinished()) << "row 1 still waits: the end must be told";
+    EXPECT_EQ(handOff.TakeAll().size(), 1u);
+    EXPECT_TRUE(handOff.Idle());
+}
+
 // Several scans and a UI thread that takes rows only when told, as the
 // window does on its posted notice: nothing may be stranded without one.
 // Also run under ThreadSanitizer (build/host-tsan).

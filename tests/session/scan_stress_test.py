@@ -26,7 +26,7 @@ ARGS = None
 SCANNED = ("mp3", "flac", "ogg")
 SOURCES = {"mp3": "tagged.mp3", "flac": "titled.flac", "ogg": "plain.ogg"}
 # What each real file's row says: title (None: the name's stem) and duration.
-ROW_OF = {"mp3": ("Tagged Song", "0:3"), "flac": ("Flac Title", "0:2"), "ogg": (None, "0:2")}
+ROW_OF = {"mp3": ("Tagged Song", "0:03"), "flac": ("Flac Title", "0:02"), "ogg": (None, "0:02")}
 
 
 def fill_folder(folder, count, prefix):
@@ -85,7 +85,7 @@ class ScanStress(unittest.TestCase):
             name = row["Path"].rsplit("\\", 1)[1]
             stem, ext = name.rsplit(".", 1)
             if name in troubled:  # empty or held: no tags, no length
-                self.assertEqual((row["Title"], row["DurationText"]), (stem, "0:0"), name)
+                self.assertEqual((row["Title"], row["DurationText"]), (stem, "0:00"), name)
             else:
                 title, duration = ROW_OF[ext.lower()]
                 self.assertEqual((row["Title"], row["DurationText"]), (title or stem, duration), name)

@@ -87,14 +87,14 @@ class AddFile(SessionCase):
         self.assertEqual(tagged["CoverSource"], "tag")
         self.assertGreater(tagged["CoverBytes"], 0)
         self.assertNotEqual(tagged["CoverBytes"], default_cover)
-        self.assertEqual((tagged["TrackLengthSeconds"], tagged["LengthText"]), (3, "0:3"))
+        self.assertEqual((tagged["TrackLengthSeconds"], tagged["LengthText"]), (3, "0:03"))
         lyrics = tagged["Lyrics"]
         self.assertEqual([round(line["Time"], 2) for line in lyrics], [0.5, 1.0, 2.0])
         self.assertEqual([round(line["Duration"], 2) for line in lyrics], [0.5, 1.0, -1.0])
         self.assertEqual((lyrics[0]["FirstText"], lyrics[0]["SecondText"]), ("第一行", ""))
         self.assertEqual(sorted([lyrics[1]["FirstText"], lyrics[1]["SecondText"]]), ["Two", "Two b"])
         self.assertEqual((lyrics[2]["FirstText"], lyrics[2]["SecondText"]), ("", "Last"))  # the last line
-        self.assertEqual(tagged["Rows"], [{"Title": "Tagged Song", "Artist": "Tamber Test", "DurationText": "0:3",
+        self.assertEqual(tagged["Rows"], [{"Title": "Tagged Song", "Artist": "Tamber Test", "DurationText": "0:03",
                                            "Path": win(fixture("tagged.mp3"))}])
         self.assertPlayingAlone(tagged, 1)
 
@@ -111,6 +111,21 @@ class AddFile(SessionCase):
         self.assertEqual(len(again["Rows"]), 4, "the same file twice gives two rows")
         self.assertEqual(again["Rows"][0], again["Rows"][3])
         self.assertPlayingAlone(again, 4)
+
+
+class Drops(SessionCase):
+    def test_a_drop_returns_at_once_and_adds_its_files_in_order(self):
+        """The drag source waits only for the paths to be copied: the fades and
+        tag reads of the files come after Drop has returned."""
+        names = [fixture(n) for n in ("tagged.mp3", "titled.flac", "plain.ogg")]
+        dropped = [win(names[i % 3]) for i in range(100)]
+        # A pause right after it is a later user action: the drop's other files
+        # are then only added, not loaded one by one (300 ms of fade each).
+        states = self.run_script([f"drop {'|'.join(dropped)}", "state", "toggle", "wait 3000", "state"], 2)
+        at_once, added = states
+        self.assertLess(at_once["LastDropMs"], 50.0, "Drop held its source")
+        self.assertEqual([row["Path"] for row in added["Rows"]], dropped)
+        self.assertLessEqual(added["LiveStreams"], 1, "no stream outlives its track")
 
 
 class Control(SessionCase):
@@ -148,17 +163,19 @@ class Control(SessionCase):
         states = self.run_script([
             f"add {TONE_MP3}", "wait 600", "seek 0.5", "wait 500", "state",
             "volume 250", "state", "volume -4", "state", "volume 30",
-            f"add {win(fixture('short.wav'))}", "wait 2600", "state",
-        ], 4)
-        seeked, loud, quiet, ended = states
+            f"add {win(fixture('short.wav'))}", "wait 2600", "state", "toggle", "wait 300", "state",
+        ], 5)
+        seeked, loud, quiet, ended, again = states
         self.assertGreater(seeked["PositionSeconds"], 5.0)
         self.assertLess(seeked["PositionSeconds"], 6.0)
         self.assertEqual((loud["Volume"], quiet["Volume"]), (100, 0))
-        # No automatic advance: still "playing", at the very end.
-        self.assertEqual(ended["IsPlaying"], 1)
-        self.assertEqual((ended["TrackLengthSeconds"], ended["PositionText"], ended["LengthText"]), (1, "0:1", "0:1"))
+        # No automatic advance: stopped, the play bar at the very end; play starts it over.
+        self.assertEqual(ended["IsPlaying"], 0)
+        self.assertEqual((ended["TrackLengthSeconds"], ended["PositionText"], ended["LengthText"]), (1, "0:01", "0:01"))
         self.assertAlmostEqual(ended["PositionSeconds"], 1.5, delta=0.15)
         self.assertEqual((ended["CurrentIndex"], ended["Volume"]), (2, 30))
+        self.assertEqual(again["IsPlaying"], 1)
+        self.assertLess(again["PositionSeconds"], 0.6)
 
 
 class LatestActionWins(SessionCase):
@@ -188,13 +205,14 @@ class ScanFolder(SessionCase):
         listing = subprocess.run([ARGS.emulator, "cmd", "/c", "dir", "/b", "/a-d", win(folder)],
                                  capture_output=True, check=True).stdout.decode("gbk")
         names = [n for n in listing.splitlines() if n and "." in n
-                 and n.rsplit(".", 1)[-1].lower() in ("mp3", "flac", "ogg")]
+                 and n.rsplit(".", 1)[-1].lower() in ("mp3", "m4a", "flac", "mp4", "wma", "ogg", "wav", "xm", "ape")]
         return [win(folder / n) for n in names]
 
     def test_accepted_extensions_in_enumeration_order(self):
         folder = self.folder("scan")
         for name, source in (("A.MP3", "tagged.mp3"), ("b.mp3", "tagged.mp3"), ("c.flac", "titled.flac"),
-                             ("d.ogg", "plain.ogg"), ("e.m4a", None), ("f.wav", "short.wav"), ("g.Ogg", "plain.ogg")):
+                             ("d.ogg", "plain.ogg"), ("e.m4a", None), ("f.wav", "short.wav"), ("g.Ogg", "plain.ogg"),
+                             ("h.txt", "short.wav")):
             if source:
                 shutil.copy(fixture(source), folder / name)
             else:
@@ -203,9 +221,9 @@ class ScanFolder(SessionCase):
         states = self.run_script([f"scan {win(folder)}", "waitscan", "state", "next", "wait 600", "state"], 2)
         scanned, played = states
         self.assertEqual([row["Path"] for row in scanned["Rows"]], self.expected_rows(folder))
-        self.assertEqual(len(scanned["Rows"]), 5)
+        self.assertEqual(len(scanned["Rows"]), 7)
         by_name = {row["Path"].rsplit("\\", 1)[1]: row for row in scanned["Rows"]}
-        self.assertEqual(by_name["c.flac"], {"Title": "Flac Title", "Artist": "Flac Artist", "DurationText": "0:2",
+        self.assertEqual(by_name["c.flac"], {"Title": "Flac Title", "Artist": "Flac Artist", "DurationText": "0:02",
                                             "Path": win(folder / "c.flac")})
         self.assertEqual(by_name["d.ogg"]["Title"], "d")
         # Nothing loaded or played by the scan, and its measuring streams are gone.
@@ -271,7 +289,7 @@ class BadInput(SessionCase):
         self.assertEqual(vanished["Title"], "vanishing")
         for state, title in ((missing, "missing"), (empty, "empty")):
             self.assertEqual(state["Title"], title)
-            self.assertEqual(state["Rows"][-1]["DurationText"], "0:0")
+            self.assertEqual(state["Rows"][-1]["DurationText"], "0:00")
             self.assertEqual((state["LiveStreams"], state["IsPlaying"], state["CoverSource"]), (0, 1, "default"))
         self.assertEqual(len(blank["Rows"]), 3, "blank paths and a missing folder add nothing")
         self.assertEqual((refused["Title"], refused["Lyrics"], refused["LiveStreams"]), ("refused", [], 1))
@@ -297,7 +315,7 @@ class BadInput(SessionCase):
         self.assertEqual((flac["Title"], flac["CoverSource"]), ("Flac Title", "jpg"))
         self.assertEqual(sorted(row["Path"] for row in scanned["Rows"][2:]),
                          sorted([win(folder / "中文歌.mp3"), win(folder / "歌.flac")]))
-        self.assertEqual(sorted(row["DurationText"] for row in scanned["Rows"][2:]), ["0:2", "0:3"])
+        self.assertEqual(sorted(row["DurationText"] for row in scanned["Rows"][2:]), ["0:02", "0:03"])
 
 
 # Names and tags with characters outside code page 936: the fixtures of
@@ -324,7 +342,7 @@ class UnicodeNames(SessionCase):
         texts = [t for line in state["Lyrics"] for t in (line["FirstText"], line["SecondText"]) if t]
         self.assertEqual(sorted(texts), sorted(lyrics))
         self.assertEqual(state["Rows"][state["CurrentIndex"] - 1],
-                         {"Title": title, "Artist": artist, "DurationText": f"0:{seconds}",
+                         {"Title": title, "Artist": artist, "DurationText": f"0:{seconds:02}",
                           "Path": win(self.track(folder, name))})
 
     def test_added_dropped_and_scanned(self):
@@ -342,7 +360,7 @@ class UnicodeNames(SessionCase):
                 self.assertPlayingAlone(state, i + 1)
         scanned, played = states[-2:]
         self.assertEqual(scanned["Rows"][6:], [
-            {"Title": title, "Artist": artist, "DurationText": f"0:{seconds}", "Path": win(self.track(folder, name))}
+            {"Title": title, "Artist": artist, "DurationText": f"0:{seconds:02}", "Path": win(self.track(folder, name))}
             for folder, name, title, artist, _, seconds, _ in UNICODE_TRACKS])
         self.assertTrackShown(played, *UNICODE_TRACKS[0])
         self.assertPlayingAlone(played, 7)

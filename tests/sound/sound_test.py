@@ -386,6 +386,130 @@ class Load(SoundCase):
             self.assertEqual(gaps, [], "gaps in the sound (ms after its start)")
 
 
+# Every type the open dialog offers, one file each, heard against a
+# reference decode of the same file.
+OFFERED = ("mp3", "m4a", "flac", "mp4", "wma", "ogg", "opus", "wav", "xm", "it", "s3m", "mod", "ape")
+# The formats the library or its plug-ins decode without any codec of the system.
+OWN_DECODERS = ("flac", "ogg", "opus", "mp3", "wav", "ape", "xm", "it", "s3m", "mod")
+HEARD_SECONDS = 2.5
+MATCH_DB = 20.0  # the server resamples to its own rate; a wrong decode is far below this
+
+
+def reference(path):
+    """The file decoded by ffmpeg at the sinks' rate, stereo float; None when
+    it holds no sound (a module whose samples are empty)."""
+    out = subprocess.run(["ffmpeg", "-v", "error", "-i", str(path), "-f", "f32le", "-ac", "2", "-ar", str(rig.RATE), "-"],
+                         capture_output=True)
+    if out.returncode != 0:
+        return None
+    data = np.frombuffer(out.stdout, dtype=np.float32).reshape(-1, 2)
+    return data if len(data) > rig.RATE and np.max(np.abs(data)) > 1e-3 else None
+
+
+def heard_files():
+    """One file per offered type from the fixture folders, with its reference."""
+    chosen = {}
+    for folder in ARGS.formats:
+        for path in sorted(Path(folder).glob("*")):
+            kind = path.suffix.lower().lstrip(".")
+            if kind in OFFERED and kind not in chosen:
+                ref = reference(path)
+                if ref is not None:
+                    chosen[kind] = (path, ref)
+    return chosen
+
+
+def match_db(recorded, ref):
+    """How closely recorded follows ref: aligned by cross-correlation, gain
+    matched, the difference in dB below the reference (both channels)."""
+    n = min(len(ref), int(HEARD_SECONDS * rig.RATE) - rig.RATE // 4)
+    if n <= 0 or len(recorded) < n:
+        return -np.inf
+    a = recorded[:, 0].astype(np.float64)
+    b = ref[:n, 0].astype(np.float64)
+    size = 1 << int(np.ceil(np.log2(len(a) + n)))
+    corr = np.fft.irfft(np.fft.rfft(a, size) * np.conj(np.fft.rfft(b, size)), size)[: len(a) - n + 1]
+    lag = int(np.argmax(corr))
+    worst = np.inf
+    for c in range(2):
+        x = recorded[lag:lag + n, c].astype(np.float64)
+        y = ref[:n, c].astype(np.float64)
+        gain = np.dot(x, y) / max(np.dot(y, y), 1e-12)
+        err = x - gain * y
+        worst = min(worst, 10 * np.log10(max(np.dot(y, y), 1e-12) * gain * gain / max(np.dot(err, err), 1e-12)))
+    return worst
+
+
+class Formats(SoundCase):
+    def hear(self, kinds, name, env=None):
+        """Plays the first seconds of one file per kind; the decodes heard, in dB
+        against their references, and the probe's stderr."""
+        files = heard_files()
+        figures, logs = {}, []
+        for kind in kinds:
+            if kind not in files:
+                continue
+            path, ref = files[kind]
+            with self.subTest(kind):
+                self.module_reset()
+                plugins = ["plugin " + win(p) for p in sorted(ARGS.plugins.glob("cod_*.dll"))] if ARGS.plugins else []
+                lines = ["init -1"] + plugins + ["open " + win(path), "volume 1", "play",
+                                                 "wait %d" % (HEARD_SECONDS * 1000), "free"]
+                events, out = rig.run_probe(ARGS.emulator, ARGS.probe, lines, env or SERVER.wine_env(os.environ),
+                                            ARGS.work, "%s-%s" % (name, kind))
+                logs.append(out.stderr)
+                rec = self.recorder.stop()
+                self.assertEqual(event(events, "open")["ok"], 1, "%s refused" % path.name)
+                start = rec.sound_after(event(events, "play")["t"] - 50, -50)
+                self.assertIsNotNone(start, "%s: nothing heard" % path.name)
+                figures[kind] = match_db(rec.stereo[max(0, rec.index_at(start) - rig.RATE // 10):], ref)
+                print("%s (%s): %.1f dB against its reference" % (kind, path.name, figures[kind]))
+                self.assertGreaterEqual(figures[kind], MATCH_DB, "%s does not sound as its reference" % path.name)
+        return figures, "".join(logs)
+
+    def module_reset(self):
+        """A fresh recording for each file."""
+        try:
+            self.recorder.stop()
+        except Exception:
+            pass
+        self.recorder = rig.Recorder(SERVER, self.sink)
+        self.recorder.wait_ready()
+
+    def test_every_offered_type_sounds_as_its_reference(self):
+        figures, _ = self.hear(OFFERED, "formats")
+        self.assertGreaterEqual(len(figures), 1, "no fixture found in %s" % ARGS.formats)
+
+    def test_own_decoders_need_no_system_codec(self):
+        """With Wine's GStreamer bridge out of reach, as on a Windows without
+        extra codecs: Media Foundation loads it by its full path through COM,
+        past any DLL override, so the prefix's copy is moved aside."""
+        prefix = Path(os.environ["WINEPREFIX"])
+        moved = []
+        for folder in ("system32", "syswow64"):
+            dll = prefix / "drive_c" / "windows" / folder / "winegstreamer.dll"
+            if dll.exists():
+                dll.rename(dll.with_suffix(".dll.rig-aside"))
+                moved.append(dll)
+        try:
+            env = SERVER.wine_env(os.environ)
+            env["WINEDEBUG"] = "+loaddll"
+            _, log = self.hear(OWN_DECODERS, "nocodecs", env)
+        finally:
+            for dll in moved:
+                dll.with_suffix(".dll.rig-aside").rename(dll)
+        loaded = [line for line in log.splitlines() if "Loaded" in line and "winegstreamer" in line.lower()]
+        self.assertEqual(loaded, [], "the system's codecs were used")
+
+
+def restore_moved_codecs():
+    """A run killed inside the no-codecs case leaves the bridge aside."""
+    prefix = os.environ.get("WINEPREFIX")
+    if prefix:
+        for aside in Path(prefix, "drive_c", "windows").glob("*/winegstreamer.dll.rig-aside"):
+            aside.rename(aside.with_suffix("").with_suffix(".dll"))
+
+
 def main():
     global ARGS, SERVER
     parser = argparse.ArgumentParser()
@@ -403,7 +527,11 @@ def main():
     parser.add_argument("--strict-gaps", action="store_true")
     # Clicks at the server's own dropouts fail only with this.
     parser.add_argument("--strict-clicks", action="store_true")
+    # Folders of audio files to hear, one per offered type, and the plug-ins that decode some.
+    parser.add_argument("--formats", type=Path, action="append", default=[])
+    parser.add_argument("--plugins", type=Path)
     ARGS, rest = parser.parse_known_args()
+    restore_moved_codecs()
     ARGS.work = ARGS.work.resolve()
     ARGS.work.mkdir(parents=True, exist_ok=True)
     SERVER = rig.PulseServer(ARGS.work / "pulse")

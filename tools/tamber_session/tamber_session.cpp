@@ -7,7 +7,7 @@
 // "#" starts a comment:
 //
 //   add PATH       AddFile(PATH, play 1), as for a dropped file
-//   drop PATH      the program's drop target given PATH as a dropped file
+//   drop PATH      the program's drop target given PATH as a dropped file (PATH|PATH|...: several)
 //                  (CF_HDROP with wide names), without a drag
 //   scan FOLDER    ScanFolder on a scan thread, as after the folder dialog
 //   play N         PlayEntry(N), as a double click on row N
@@ -75,14 +75,16 @@ std::string ToUtf8(std::u16string_view text) { return EncodeUtf8(text); }
 // Just enough of a data object to hand the drop target a CF_HDROP.
 class DroppedFiles final : public IDataObject {
 public:
-    explicit DroppedFiles(std::u16string_view path) {
+    explicit DroppedFiles(const std::vector<std::u16string>& paths) {
         Bytes.resize(sizeof(DROPFILES));
         DROPFILES header{};
         header.pFiles = sizeof(DROPFILES);
         header.fWide = TRUE;
         std::memcpy(Bytes.data(), &header, sizeof header);
         // The names, each ended by a NUL, and one more NUL after the last.
-        const std::u16string names = std::u16string(path) + u'\0' + u'\0';
+        std::u16string names;
+        for (const std::u16string& path : paths) names += path + u'\0';
+        names += u'\0';
         const auto* raw = reinterpret_cast<const char*>(names.data());
         Bytes.insert(Bytes.end(), raw, raw + names.size() * sizeof(char16_t));
     }
@@ -121,12 +123,27 @@ private:
     std::vector<char> Bytes;
 };
 
-void DropFile(std::string_view utf8Path) {
-    DroppedFiles data(DecodeUtf8(utf8Path));
+double gLastDropMs = 0;  // how long the drop source waited in the last Drop
+
+// paths: one or more, "|" between them (no Windows path holds one).
+void DropFiles(std::string_view utf8Paths) {
+    std::vector<std::u16string> paths;
+    for (size_t start = 0; start <= utf8Paths.size();) {
+        const size_t end = std::min(utf8Paths.find('|', start), utf8Paths.size());
+        paths.push_back(DecodeUtf8(utf8Paths.substr(start, end - start)));
+        start = end + 1;
+    }
+    DroppedFiles data(paths);
     IDropTarget* target = FileDropTarget();
     DWORD effect = DROPEFFECT_COPY;
-    if (target->DragEnter(&data, MK_LBUTTON, POINTL{}, &effect) == S_OK && effect != DROPEFFECT_NONE)
+    if (target->DragEnter(&data, MK_LBUTTON, POINTL{}, &effect) == S_OK && effect != DROPEFFECT_NONE) {
+        LARGE_INTEGER before, after, frequency;
+        QueryPerformanceCounter(&before);
         target->Drop(&data, MK_LBUTTON, POINTL{}, &effect);
+        QueryPerformanceCounter(&after);
+        QueryPerformanceFrequency(&frequency);
+        gLastDropMs = static_cast<double>(after.QuadPart - before.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    }
 }
 
 int LiveStreams() {
@@ -162,6 +179,7 @@ void PrintState() {
     line += ",\"IsPlaying\":" + std::to_string(gIsPlaying);
     line += ",\"Volume\":" + std::to_string(gVolume);
     line += ",\"LiveStreams\":" + std::to_string(LiveStreams());
+    line += ",\"LastDropMs\":" + Number(gLastDropMs);
     line += ",\"Lyrics\":[";
     for (size_t i = 0; i < gLyricLines.size(); ++i) {
         const LyricLine& lyric = gLyricLines[i];
@@ -195,7 +213,7 @@ void Run(PostedCommand& posted) {
     const SessionCommand& command = posted.Command;
     switch (command.Verb) {
     case SessionVerb::Add: AddFile(Utf8ToProgramText(command.Argument), 1); break;
-    case SessionVerb::Drop: DropFile(command.Argument); break;
+    case SessionVerb::Drop: DropFiles(command.Argument); break;
     case SessionVerb::Scan: StartFolderScan(Utf8ToProgramText(command.Argument)); break;
     case SessionVerb::Play: PlayEntry(std::atoi(command.Argument.c_str())); break;
     case SessionVerb::Toggle: TogglePlayPause(); break;
