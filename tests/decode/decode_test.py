@@ -66,6 +66,9 @@ ROWS = [
 SEARCH_FRAMES = 4096   # the stretch the lag is found on
 COMPARE_FRAMES = 4096  # frames compared after a seek
 EXACT_WINDOW = 64      # lag window where no offset is expected
+SOURCE = Row('signal.wav', 'exact')  # what the 44.1 kHz fixtures were encoded from
+SOURCE_RATE = 44100
+SOURCE_WINDOW = 4096   # encoder delays and the frames some decoders keep or drop
 SILENCE = 1e-3         # a lossy decode's padding, where the reference has zeros
 
 
@@ -190,6 +193,15 @@ def check(row, dec, work):
         if abs(start_lag) > row.slack and row.kind == 'near':
             fails.append('lag %d beyond %d' % (start_lag, row.slack))
 
+    source = ''
+    if row.file != SOURCE.file and info['rate'] == SOURCE_RATE:
+        # Where the decode sits against the signal that was encoded: tells a
+        # reference's own offset from the library's.
+        _, src = reference(SOURCE, work)
+        lag, db, _ = align(got, src, 0, SOURCE_WINDOW)
+        source = '; against the source: lag %d, %.1f dB' % (lag, db)
+    whole += source
+
     frames = info['frames']
     rate = info['rate']
     points = [frames // 2, 0, max(0, frames - 100), rate // 2, 12345, frames]
@@ -221,7 +233,11 @@ def check(row, dec, work):
             bad, first = mismatches(part, ref, at, row.bits)
             if bad:
                 fails.append('seek to %d: %d samples differ, first at %s' % (at, bad, first))
-            errors.append('0' if not bad else 'X')
+                # How far off it landed, for the figures.
+                lag, db, _ = align(part, ref, at, EXACT_WINDOW)
+                errors.append('%d (%.0f dB)' % (lag, db))
+            else:
+                errors.append('0')
             continue
         lag, db, _ = align(part, ref, at, window + row.slack)
         error = lag - start_lag
