@@ -11,7 +11,12 @@
 #include "codecs/codec_source.h"
 
 inline std::string CodecFixture(const std::string& name) {
-    return std::string(TAMBER_SOURCE_DIR) + "/tests/fixtures/audio/codecs/" + name;
+    std::string path = std::string(TAMBER_SOURCE_DIR) + "/tests/fixtures/audio/codecs/" + name;
+#ifdef _WIN32
+    // Under Wine the source tree is reached through drive Z:.
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+#endif
+    return path;
 }
 
 inline std::vector<uint8_t> ReadFixtureBytes(const std::string& name) {
