@@ -123,20 +123,31 @@ BASS_EXPORT BOOL BASSAPI TamberDecoderFree(DWORD decoder);
 
 // ---- Codec plug-ins ----
 // A plug-in DLL exports "TamberCodecPluginInit" (undecorated, stdcall) returning
-// a pointer to a static TamberCodecPlugin whose Version is TamberCodecPluginVersion.
-// The library asks each loaded plug-in, in load order, to open files that its
-// own decoders refuse and that are not MP4 or ASF, before the system's.
-constexpr DWORD TamberCodecPluginVersion = 1;
+// a pointer to a static TamberCodecPlugin whose Version is TamberCodecPluginVersion
+// (Version 1 plug-ins still load). The library asks each loaded plug-in, in load
+// order, to open files that its own decoders refuse and that are not MP4 or ASF,
+// before the system's.
+constexpr DWORD TamberCodecPluginVersion = 2;
+constexpr DWORD TamberCodecPluginVersion1 = 1;
+
+// TamberPcmFormat.SampleType. Version 1 plug-ins leave it 0: 16-bit.
+constexpr DWORD TamberSampleInt16 = 0;    // signed 16-bit
+constexpr DWORD TamberSampleFloat32 = 1;  // 32-bit float, nominally -1..1 (Version 2)
 
 struct TamberPcmFormat {
     DWORD SampleRate;  // Hz
-    DWORD Channels;    // 1..8; samples are 16-bit signed, interleaved
+    DWORD Channels;    // 1..8; samples interleaved
+    // Version 2 on. The library zeroes them before Open, so a Version 1
+    // plug-in, which writes only the fields above, gives 16-bit samples.
+    DWORD SampleType;     // TamberSample*: what Read hands out
+    DWORD BitsPerSample;  // of the source, e.g. 24 for a 24-bit file carried as float
 };
 
 struct TamberCodecPlugin {
     DWORD Version;
     const char* Name;
-    // Opens path (UTF-16) or returns nullptr. lengthBytes: decoded PCM length.
+    // Opens path (UTF-16) or returns nullptr. lengthBytes: decoded PCM length
+    // in bytes of the sample type the plug-in hands out.
     void*(BASSAPI* Open)(const wchar_t* path, TamberPcmFormat* format, QWORD* lengthBytes);
     // Fills up to bytes of PCM; 0 at the end.
     DWORD(BASSAPI* Read)(void* decoder, void* buffer, DWORD bytes);

@@ -23,10 +23,20 @@ struct LoadedPlugin {
 std::mutex gPluginLock;
 std::vector<LoadedPlugin> gPlugins;
 
+// Bytes of one sample as the plug-in hands it out; 0 for a type we do not know.
+uint32_t SampleBytesOf(const TamberCodecPlugin* table, const TamberPcmFormat& format) {
+    if (table->Version < TamberCodecPluginVersion) return 2;  // Version 1: always 16-bit
+    switch (format.SampleType) {
+    case TamberSampleInt16: return 2;
+    case TamberSampleFloat32: return 4;
+    default: return 0;
+    }
+}
+
 class PluginDecoder final : public Decoder {
 public:
-    PluginDecoder(const TamberCodecPlugin* table, void* state, uint32_t channels)
-        : Table(table), State(state), BlockBytes(channels * 2) {}
+    PluginDecoder(const TamberCodecPlugin* table, void* state, uint32_t channels, uint32_t sampleBytes)
+        : Table(table), State(state), SampleBytes(sampleBytes), BlockBytes(channels * sampleBytes) {}
     ~PluginDecoder() override { Table->Close(State); }
 
     uint32_t Read(float* samples, uint32_t frames) override {
@@ -44,7 +54,11 @@ public:
         }
         size_t whole = have - have % BlockBytes;
         Carry.insert(Carry.begin(), Pcm.begin() + static_cast<std::ptrdiff_t>(whole), Pcm.begin() + static_cast<std::ptrdiff_t>(have));
-        Int16ToFloat(reinterpret_cast<const int16_t*>(Pcm.data()), samples, whole / 2);
+        if (SampleBytes == 4) {
+            std::memcpy(samples, Pcm.data(), whole);
+        } else {
+            Int16ToFloat(reinterpret_cast<const int16_t*>(Pcm.data()), samples, whole / 2);
+        }
         return static_cast<uint32_t>(whole / BlockBytes);
     }
 
@@ -56,6 +70,7 @@ public:
 private:
     const TamberCodecPlugin* Table;
     void* State;
+    uint32_t SampleBytes;
     uint32_t BlockBytes;
     std::vector<uint8_t> Pcm;
     std::vector<uint8_t> Carry;  // part of a frame, ahead of the next read
@@ -76,7 +91,8 @@ int LoadCodecPlugin(const std::wstring& path, uint32_t* handle) {
     }
     auto init = reinterpret_cast<TamberCodecPluginInitFn>(reinterpret_cast<void*>(GetProcAddress(module, "TamberCodecPluginInit")));
     const TamberCodecPlugin* table = init ? init() : nullptr;
-    if (!table || table->Version != TamberCodecPluginVersion || !table->Open || !table->Read || !table->Seek ||
+    bool known = table && (table->Version == TamberCodecPluginVersion1 || table->Version == TamberCodecPluginVersion);
+    if (!known || !table->Open || !table->Read || !table->Seek ||
         !table->Close) {
         FreeLibrary(module);
         return table ? BASS_ERROR_VERSION : BASS_ERROR_FILEFORM;
@@ -99,14 +115,16 @@ DecoderInfo OpenPluginDecoder(const std::wstring& path) {
         QWORD length = 0;
         void* state = plugin.Table->Open(path.c_str(), &format, &length);
         if (!state) continue;
-        if (format.SampleRate == 0 || format.Channels == 0 || format.Channels > MaxPluginChannels) {
+        uint32_t sampleBytes = SampleBytesOf(plugin.Table, format);
+        if (format.SampleRate == 0 || format.Channels == 0 || format.Channels > MaxPluginChannels || sampleBytes == 0) {
             plugin.Table->Close(state);
             continue;
         }
-        info.Source = std::make_unique<PluginDecoder>(plugin.Table, state, format.Channels);
+        info.Source = std::make_unique<PluginDecoder>(plugin.Table, state, format.Channels, sampleBytes);
         info.SampleRate = format.SampleRate;
         info.Channels = format.Channels;
-        info.Frames = length / (format.Channels * 2);
+        info.HighResolution = sampleBytes == 4 && format.BitsPerSample > 16;
+        info.Frames = length / (format.Channels * sampleBytes);
         info.ErrorCode = 0;
         break;
     }

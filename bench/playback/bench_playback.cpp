@@ -36,7 +36,7 @@ std::wstring FixturesFolder() {
 std::vector<std::wstring> ScanSources() {
     const wchar_t* candidates[] = {L"playback\\tagged.mp3", L"playback\\titled.flac", L"playback\\plain.ogg",
                                    L"playback\\short.wav",  L"audio\\tone.m4a",       L"audio\\tone.wma",
-                                   L"audio\\tone.opus",     L"codecs\\music.ape",     L"codecs\\music.xm"};
+                                   L"audio\\tone.opus",     L"audio\\codecs\\mac-399.ape", L"audio\\codecs\\tune.xm"};
     std::vector<std::wstring> found;
     for (const wchar_t* name : candidates) {
         std::wstring path = FixturesFolder() + name;

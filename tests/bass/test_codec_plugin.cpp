@@ -1,4 +1,4 @@
-// A codec plug-in for the tests: "TTONE" files describe a tone the plug-in
+// A Version 1 codec plug-in for the tests (16-bit): "TTONE" files describe a tone the plug-in
 // synthesises. Layout: "TTONE\0\0\0", then u32 LE sample rate, u32 LE channels,
 // u32 LE frames, and optionally u32 LE behaviour flags (below) for the sound
 // rig: how a plug-in may misbehave.
@@ -99,7 +99,7 @@ BOOL BASSAPI Seek(void* decoder, QWORD positionBytes) {
 
 void BASSAPI Close(void* decoder) { delete static_cast<ToneState*>(decoder); }
 
-const TamberCodecPlugin gPlugin = {TamberCodecPluginVersion, "test tone", Open, Read, Seek, Close};
+const TamberCodecPlugin gPlugin = {TamberCodecPluginVersion1, "test tone", Open, Read, Seek, Close};
 
 }  // namespace
 
