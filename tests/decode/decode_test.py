@@ -58,9 +58,13 @@ ROWS = [
     Row('signal_aac.m4a', 'near', limit_db=-60, seek_limit_db=-30, slack=1024),
     Row('signal_alac.m4a', 'exact'),
     Row('signal.wma', 'near', limit_db=-60, seek_limit_db=-30, slack=2048),
-    # Plug-in formats (their fixtures beside these, made by make_fixtures.sh):
+    # Plug-in formats: a row each, decoded with --plugins. A file is named
+    # from tests/fixtures/decode; one elsewhere by a relative path. Its
+    # reference comes from reference_decode.py: ffmpeg for APE (no branch
+    # needed); modules need one there (openmpt123). For example:
     # Row('signal.ape', 'exact', plugins=True),
-    # Row('signal.xm', 'near', limit_db=..., seek_limit_db=..., slack=..., plugins=True),
+    # Row('../audio/codecs/mac-399.ape', 'exact', plugins=True),
+    # Row('../audio/codecs/tune.xm', 'aligned', limit_db=..., seek_limit_db=..., plugins=True),
 ]
 
 SEARCH_FRAMES = 4096   # the stretch the lag is found on
@@ -85,7 +89,7 @@ class Decoder:
         """(info, samples) from the tool; info None when it refused the file.
         With seeks, one decoder seeks to each in turn and info['reads'] says
         how many frames each gave (None for a refused seek)."""
-        out = os.path.join(self.args.work, row.file + '.f32')
+        out = os.path.join(self.args.work, os.path.basename(row.file) + '.f32')
         cmd = [self.args.emulator, self.args.tool, self.win(os.path.join(FIXTURES, row.file)), self.win(out)]
         for at in seeks:
             cmd += ['--seek', str(at)]
@@ -103,7 +107,7 @@ class Decoder:
 
 
 def reference(row, work):
-    out = os.path.join(work, row.file + '.ref.f32')
+    out = os.path.join(work, os.path.basename(row.file) + '.ref.f32')
     import contextlib
     import io
     text = io.StringIO()
