@@ -265,19 +265,21 @@ def main():
     args = parser.parse_args()
     dec = Decoder(args)
     failed = 0
+    ran = 0
     for row in ROWS:
         if args.only and row.file != args.only:
             continue
         if row.plugins and not args.plugins:
             print('[ skipped ] %s: needs --plugins' % row.file)
             continue
+        ran += 1
         fails, figures = check(row, dec, args.work)
         print('[ %s ] %s: %s' % ('FAILED ' if fails else '  ok   ', row.file, figures))
         for f in fails:
             print('              ' + f)
         failed += bool(fails)
         sys.stdout.flush()
-    print('%d of %d fixtures failed' % (failed, len(ROWS)))
+    print('%d of %d fixtures failed' % (failed, ran))
     return 1 if failed else 0
 
 
