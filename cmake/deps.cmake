@@ -27,6 +27,10 @@ set(tamberDepModules_opusfile opusfile opus ogg)
 set(tamberDepModules_mpg123 libmpg123)
 set(tamberDepModules_ffmpeg_ape libavformat libavcodec libavutil)
 set(tamberDepModules_xmp libxmp)
+# System libraries the static builds call that their .pc files leave out:
+# mpg123's CMake port names no shlwapi (paths), FFmpeg no bcrypt (random seeds).
+set(tamberDepSystemLibs_mpg123 shlwapi)
+set(tamberDepSystemLibs_ffmpeg_ape bcrypt)
 # Which source package's licence goes with each library.
 set(tamberDepPackages_flac flac)
 set(tamberDepPackages_vorbisfile libvorbis libogg)
@@ -91,6 +95,7 @@ function(tamber_windows_dep dep)
       endif()
     endforeach()
   endforeach()
+  list(APPEND systemLibs ${tamberDepSystemLibs_${dep}})
   list(REMOVE_DUPLICATES includeDirs)
   list(REMOVE_DUPLICATES systemLibs)
   list(REMOVE_ITEM systemLibs ${tamberDepLibs_${dep}})
