@@ -101,7 +101,9 @@ class Decoder:
         lines = [ln for ln in run.stdout.decode(errors='replace').splitlines() if ln.startswith('{')]
         info = json.loads(lines[-1]) if lines else {}
         if 'rate' not in info or run.returncode not in (0, 1):
-            return None, info or run.stderr.decode(errors='replace')[-300:]
+            # The exit code tells a refusal (1) from a crash, even one after the output.
+            return None, 'exit code %#x, output %s, errors %r' % (
+                run.returncode & 0xFFFFFFFF, info, run.stderr.decode(errors='replace')[-300:])
         samples = np.fromfile(out, '<f4').reshape(-1, info['channels'])
         return info, samples
 
