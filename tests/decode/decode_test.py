@@ -180,7 +180,9 @@ def check(row, dec, work):
                                                          ref_info['channels']))
         return fails, 'format differs'
     length_off = info['frames'] - len(ref)
-    if len(got) != info['frames']:
+    # Media Foundation's decoders end where they see fit, within a frame of
+    # what the container says (the stream then ends where they do).
+    if abs(len(got) - info['frames']) > (row.slack if row.kind == 'near' else 0):
         fails.append('decoded %d frames, states %d' % (len(got), info['frames']))
     if row.kind == 'near':
         if abs(length_off) > row.slack:
@@ -233,6 +235,8 @@ def check(row, dec, work):
             continue
         part = parts[offsets[k]:offsets[k + 1]]
         want = min(COMPARE_FRAMES, frames - at)
+        if row.kind == 'near' and frames - at <= row.slack:
+            want = len(part)  # within a frame of a stated end the decoder may not reach
         if len(part) != want:
             fails.append('seek to %d: %d frames read, %d expected' % (at, len(part), want))
         if at >= frames or len(part) == 0:
