@@ -32,3 +32,12 @@ struct DecoderInfo {
 // Rates and channel counts beyond these are hostile files, not music.
 constexpr uint32_t DecoderMaxChannels = 8;
 constexpr uint32_t DecoderMaxSampleRate = 768000;
+
+// A length a header claims is believed up to a week of audio: beyond that
+// it is a hostile or broken field (a FLAC sample count or Xing frame count
+// at its maximum, an Ogg granule near 2^63), and the decoder counts the
+// audio itself or refuses the file.
+constexpr uint64_t DecoderMaxSeconds = 7 * 24 * 3600;
+inline bool PlausibleLength(uint64_t frames, uint32_t sampleRate) {
+    return frames != 0 && frames / DecoderMaxSeconds <= sampleRate;
+}

@@ -37,7 +37,7 @@ public:
                                              ErrorCb, this) != FLAC__STREAM_DECODER_INIT_STATUS_OK)
             return false;
         if (!FLAC__stream_decoder_process_until_end_of_metadata(Handle.get()) || !HaveInfo) return false;
-        if (TotalFrames == 0) TotalFrames = CountFrames();
+        if (!PlausibleLength(TotalFrames, Rate)) TotalFrames = CountFrames();  // 0: STREAMINFO leaves it open
         return TotalFrames != 0;
     }
 
@@ -88,7 +88,8 @@ public:
 private:
     static FlacDecoder* Self(void* client) { return static_cast<FlacDecoder*>(client); }
 
-    // A stream whose STREAMINFO leaves the length open: decode it once.
+    // A stream whose STREAMINFO leaves the length open, or claims one past
+    // belief: decode it once.
     uint64_t CountFrames() {
         Counting = true;
         uint64_t frames = 0;
@@ -103,9 +104,10 @@ private:
         }
         Counting = false;
         TotalFrames = frames;
-        if (frames == 0 || !FLAC__stream_decoder_seek_absolute(Handle.get(), 0)) return 0;
+        // The seek hands the first frame to WriteCb: it is what reading starts with.
         Pending.clear();
         PendingAt = 0;
+        if (frames == 0 || !FLAC__stream_decoder_seek_absolute(Handle.get(), 0)) return 0;
         return frames;
     }
 

@@ -64,7 +64,12 @@ public:
             return false;
         if (countFrames && mpg123_scan(h) != MPG123_OK) return false;
         off_t length = mpg123_length(h);
-        if (length <= 0) return false;
+        // A Xing or VBRI count past belief: the frames themselves tell.
+        if (!countFrames && length > 0 && !PlausibleLength(static_cast<uint64_t>(length), static_cast<uint32_t>(rate))) {
+            if (mpg123_scan(h) != MPG123_OK) return false;
+            length = mpg123_length(h);
+        }
+        if (length <= 0 || !PlausibleLength(static_cast<uint64_t>(length), static_cast<uint32_t>(rate))) return false;
         Rate = static_cast<uint32_t>(rate);
         ChannelCount = static_cast<uint32_t>(channels);
         TotalFrames = static_cast<uint64_t>(length);

@@ -42,7 +42,9 @@ public:
         if (!Handle) return false;
         int channels = op_channel_count(Handle.get(), -1);
         opus_int64 total = op_pcm_total(Handle.get(), -1);
-        if (channels <= 0 || channels > static_cast<int>(DecoderMaxChannels) || total <= 0) return false;
+        if (channels <= 0 || channels > static_cast<int>(DecoderMaxChannels) || total <= 0 ||
+            !PlausibleLength(static_cast<uint64_t>(total), OpusRate))
+            return false;
         ChannelCount = static_cast<uint32_t>(channels);
         TotalFrames = static_cast<uint64_t>(total);
         Converter.emplace(OpusRate, ChannelCount);

@@ -41,7 +41,8 @@ public:
         vorbis_info* info = ov_info(&Vf, -1);
         ogg_int64_t total = ov_pcm_total(&Vf, -1);
         if (!info || info->channels <= 0 || info->channels > static_cast<int>(DecoderMaxChannels) || info->rate <= 0 ||
-            info->rate > static_cast<long>(DecoderMaxSampleRate) || total <= 0)
+            info->rate > static_cast<long>(DecoderMaxSampleRate) || total <= 0 ||
+            !PlausibleLength(static_cast<uint64_t>(total), static_cast<uint32_t>(info->rate)))
             return false;
         Rate = static_cast<uint32_t>(info->rate);
         ChannelCount = static_cast<uint32_t>(info->channels);
