@@ -10,6 +10,7 @@
 // CPU per minute of audio, and its ratio to the first FILE (the WAV).
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <algorithm>
 #include <cstdio>

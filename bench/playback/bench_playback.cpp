@@ -124,9 +124,10 @@ int wmain(int argc, wchar_t** argv) {
                 sizeof(PlaylistEntry), (after - before) / 1048576.0);
 
     if (!keep) {
-        for (int i = 0; i < files; ++i) {
+        for (int i = 0; i < files && !sources.empty(); ++i) {
+            const std::wstring& source = sources[i % sources.size()];
             wchar_t name[64];
-            swprintf(name, 64, L"track%04d.%ls", i, extensions[i % 3]);
+            swprintf(name, 64, L"track%04d.%ls", i, source.substr(source.rfind(L'.') + 1).c_str());
             DeleteFileW((folder + name).c_str());
         }
         RemoveDirectoryW(folder.c_str());
