@@ -38,7 +38,7 @@ public:
             return false;
         if (!FLAC__stream_decoder_process_until_end_of_metadata(Handle.get()) || !HaveInfo) return false;
         if (!PlausibleLength(TotalFrames, Rate)) TotalFrames = CountFrames();  // 0: STREAMINFO leaves it open
-        return TotalFrames != 0;
+        return TotalFrames != 0 && FirstFrameDecodes();
     }
 
     uint32_t SampleRate() const { return Rate; }
@@ -87,6 +87,20 @@ public:
 
 private:
     static FlacDecoder* Self(void* client) { return static_cast<FlacDecoder*>(client); }
+
+    // Headers over audio that does not decode (noise, another format) are
+    // refused at creation rather than played as silence: the first frame
+    // must decode. It stays as the first audio read.
+    bool FirstFrameDecodes() {
+        for (uint32_t idle = 0; Pending.empty() && idle <= MaxIdleTurns; ++idle) {
+            uint64_t before = File.Tell();
+            if (!FLAC__stream_decoder_process_single(Handle.get()) ||
+                FLAC__stream_decoder_get_state(Handle.get()) == FLAC__STREAM_DECODER_END_OF_STREAM)
+                break;
+            if (File.Tell() != before) idle = 0;
+        }
+        return !Pending.empty();
+    }
 
     // A stream whose STREAMINFO leaves the length open, or claims one past
     // belief: decode it once.
