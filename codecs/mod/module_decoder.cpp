@@ -95,6 +95,13 @@ private:
 
 std::unique_ptr<CodecSource> OpenModuleDecoder(std::unique_ptr<CodecBytes> bytes) {
     if (!bytes || bytes->Size() == 0 || bytes->Size() > MaxModuleBytes) return nullptr;
+    // Every file no other decoder takes is offered here: the first bytes
+    // turn away what is no module before the whole file is read.
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(bytes->Size(), openmpt_probe_file_header_get_recommended_size())));
+    if (bytes->ReadAt(0, head) != head.size()) return nullptr;
+    if (openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, head.data(), head.size(), bytes->Size(), openmpt_log_func_silent,
+                                  nullptr, openmpt_error_func_ignore, nullptr, nullptr, nullptr) == OPENMPT_PROBE_FILE_HEADER_RESULT_FAILURE)
+        return nullptr;
     std::vector<uint8_t> data(static_cast<size_t>(bytes->Size()));
     if (bytes->ReadAt(0, data) != data.size()) return nullptr;
     int error = 0;
