@@ -111,6 +111,10 @@ std::unique_ptr<CodecSource> OpenModuleDecoder(std::unique_ptr<CodecBytes> bytes
     std::unique_ptr<openmpt_module, ModuleDeleter> module(raw);
     if (!IsPlayedType(raw)) return nullptr;
     openmpt_module_set_repeat_count(raw, PlayOnce);
+    // By default the renderer adds a fade-out of its own past the song's
+    // duration (100 ms here); stopping at the end makes what it renders
+    // exactly the duration it states, which is the stream's length.
+    openmpt_module_ctl_set_text(raw, "play.at_end", "stop");
     // Notes that began before a seek's row sound from where they would be,
     // as if played through, instead of staying silent until retriggered.
     openmpt_module_ctl_set_boolean(raw, "seek.sync_samples", 1);
