@@ -1,5 +1,5 @@
-// The module core on arbitrary bytes: libopenmpt's loaders, the type and
-// length checks, a bounded render and seeks chosen by the input.
+// The module core on arbitrary bytes: the format check, libxmp's loaders,
+// the length, a bounded render and seeks chosen by the input.
 
 #include "codecs/mod/module_decoder.h"
 

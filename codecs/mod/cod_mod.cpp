@@ -1,4 +1,4 @@
-// cod_mod.dll: XM, IT, S3M and MOD modules for the library, through libopenmpt.
+// cod_mod.dll: XM, IT, S3M and MOD modules for the library, through libxmp.
 
 #include "codecs/mod/module_decoder.h"
 #include "codecs/plugin/plugin_table.h"
