@@ -377,6 +377,11 @@ bool ApeDecoder::Seek(uint64_t frame) {
 
 }  // namespace
 
+bool IsApeFile(const CodecBytes& bytes) {
+    std::vector<uint8_t> magic = ReadBlock(bytes, SkipId3v2Tags(bytes), 4);
+    return !magic.empty() && ByteReader(magic).Match("MAC ");
+}
+
 bool ReadApeHeaderClaims(const CodecBytes& bytes, ApeHeaderClaims* claims) {
     ApeHeaderClaims c;
     c.JunkBytes = SkipId3v2Tags(bytes);

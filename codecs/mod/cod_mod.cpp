@@ -6,7 +6,7 @@
 namespace {
 
 void* BASSAPI Open(const wchar_t* path, TamberPcmFormat* format, QWORD* lengthBytes) {
-    return OpenCodecFile(OpenModuleDecoder, path, format, lengthBytes);
+    return OpenCodecFile(OpenModuleDecoder, IsModuleFile, path, format, lengthBytes);
 }
 
 const TamberCodecPlugin gPlugin = {TamberCodecPluginVersion, "Tracker modules", Open, ReadCodec, SeekCodec, CloseCodec};

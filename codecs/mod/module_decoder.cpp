@@ -113,6 +113,11 @@ private:
 
 }  // namespace
 
+bool IsModuleFile(const CodecBytes& bytes) {
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(bytes.Size(), ModuleHeadBytes)));
+    return bytes.ReadAt(0, head) == head.size() && ModuleFormatOf(head) != ModuleFormat::None;
+}
+
 std::unique_ptr<CodecSource> OpenModuleDecoder(std::unique_ptr<CodecBytes> bytes) {
     if (!bytes || bytes->Size() == 0 || bytes->Size() > MaxModuleBytes) return nullptr;
     // Every file no other decoder takes is offered here: the first bytes

@@ -15,3 +15,6 @@ constexpr uint64_t MaxModuleBytes = 64ull << 20;
 // Null when the file is none of the four formats, libxmp cannot load it, or
 // its song takes no time.
 std::unique_ptr<CodecSource> OpenModuleDecoder(std::unique_ptr<CodecBytes> bytes);
+
+// True when the file starts as one of the four formats, whether or not it can be played.
+bool IsModuleFile(const CodecBytes& bytes);
