@@ -82,7 +82,10 @@ public:
         PROPVARIANT at;
         PropVariantInit(&at);
         at.vt = VT_I8;
-        at.hVal.QuadPart = static_cast<LONGLONG>(static_cast<double>(frame) * HundredNsPerSecond / Opened.SampleRate);
+        // Rounded up: a reader that cuts its first buffer at the time itself
+        // (Wine's, through GStreamer) keeps the frame that time falls inside,
+        // and a time rounded down falls inside the frame before the target.
+        at.hVal.QuadPart = static_cast<LONGLONG>(std::ceil(static_cast<double>(frame) * HundredNsPerSecond / Opened.SampleRate));
         HRESULT hr = Reader->SetCurrentPosition(GUID_NULL, at);
         Pending.clear();
         PendingPos = 0;

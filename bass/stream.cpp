@@ -598,7 +598,9 @@ int Stream::Position(uint64_t* positionBytes) {
 int Stream::Length(uint64_t* lengthBytes) {
     std::lock_guard<std::mutex> lock(Lock);
     if (Closed) return BASS_ERROR_HANDLE;
-    *lengthBytes = LengthFrames * FrameBytes();
+    // A decoder that ran dry before the headers' length (a system decoder's
+    // own idea of the priming, a truncated file) has shown where the end is.
+    *lengthBytes = EndLocked() * FrameBytes();
     return 0;
 }
 

@@ -130,12 +130,13 @@ Alignment Align(const std::vector<float>& decoded, const Reference& ref, uint64_
     const uint64_t frames = decoded.size() / ref.Channels;
     // The lag is found on a stretch of the start; noise matches at one lag only.
     constexpr uint64_t SearchFrames = 4096;
-    const uint64_t search = std::min(frames, SearchFrames);
+    // Long enough that every lag in the window overlaps SearchFrames.
+    const uint64_t search = std::min<uint64_t>(frames, SearchFrames + static_cast<uint64_t>(window));
     double bestRatio = INFINITY;
     for (int64_t lag = -window; lag <= window; ++lag) {
         Energy e = Compare(decoded, ref, at, lag, search);
         // Half the stretch at least: a lag that overlaps a few frames proves nothing.
-        if (e.Frames * 2 < search || e.Ref <= 0) continue;
+        if (e.Frames * 2 < std::min(search, SearchFrames) || e.Ref <= 0) continue;
         double ratio = e.Diff / e.Ref;
         if (ratio < bestRatio) {
             bestRatio = ratio;

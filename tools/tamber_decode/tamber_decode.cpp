@@ -4,7 +4,10 @@
 // file's own rate. Prints one JSON line: rate, channels, frames (the exact
 // length the stream reports) and read (the frames written). --seek starts
 // there; --frames stops after N; --plugins loads DIR\cod_*.dll first.
-// Exit code 1 when the library takes no such file or the seek fails.
+// --seek may come several times: each seek's frames follow the last's in
+// OUT, and "reads" lists how many each gave (one decoder for them all, as a
+// stream seeks, and one Wine start instead of many).
+// Exit code 1 when the library takes no such file or refuses a seek.
 
 #include <windows.h>
 #include <objbase.h>
@@ -26,8 +29,7 @@ struct Options {
     const wchar_t* In = nullptr;
     const wchar_t* Out = nullptr;
     const wchar_t* Plugins = nullptr;
-    bool Seek = false;
-    unsigned long long SeekFrame = 0;
+    std::vector<unsigned long long> Seeks;
     unsigned long long MaxFrames = ~0ull;
 };
 
@@ -37,8 +39,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options* o) {
         std::wstring a = argv[i];
         bool hasValue = i + 1 < argc;
         if (a == L"--seek" && hasValue) {
-            o->Seek = true;
-            o->SeekFrame = std::wcstoull(argv[++i], nullptr, 10);
+            o->Seeks.push_back(std::wcstoull(argv[++i], nullptr, 10));
         } else if (a == L"--frames" && hasValue) {
             o->MaxFrames = std::wcstoull(argv[++i], nullptr, 10);
         } else if (a == L"--plugins" && hasValue) {
@@ -112,11 +113,6 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("{\"error\": %d}\n", BASS_ErrorGetCodeFn());
         return 1;
     }
-    if (o.Seek && !TamberDecoderSeekFn(decoder, o.SeekFrame)) {
-        std::printf("{\"error\": %d, \"seek\": %llu}\n", BASS_ErrorGetCodeFn(), o.SeekFrame);
-        TamberDecoderFreeFn(decoder);
-        return 1;
-    }
     FILE* out = _wfopen(o.Out, L"wb");
     if (!out) {
         std::fprintf(stderr, "tamber-decode: cannot write the output file\n");
@@ -124,20 +120,41 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     std::vector<float> piece(size_t{PieceFrames} * format.Channels);
-    unsigned long long read = 0;
+    // Reads from where the decoder is, to the end or to --frames.
     bool written = true;
-    while (read < o.MaxFrames && written) {
-        DWORD want = static_cast<DWORD>(o.MaxFrames - read < PieceFrames ? o.MaxFrames - read : PieceFrames);
-        DWORD got = TamberDecoderReadFn(decoder, piece.data(), want);
-        if (got == 0) break;
-        size_t samples = size_t{got} * format.Channels;
-        written = std::fwrite(piece.data(), sizeof(float), samples, out) == samples;
-        read += got;
+    auto readRun = [&]() -> unsigned long long {
+        unsigned long long read = 0;
+        while (read < o.MaxFrames && written) {
+            DWORD want = static_cast<DWORD>(o.MaxFrames - read < PieceFrames ? o.MaxFrames - read : PieceFrames);
+            DWORD got = TamberDecoderReadFn(decoder, piece.data(), want);
+            if (got == 0) break;
+            size_t samples = size_t{got} * format.Channels;
+            written = std::fwrite(piece.data(), sizeof(float), samples, out) == samples;
+            read += got;
+        }
+        return read;
+    };
+    unsigned long long total = 0;
+    std::string reads;
+    bool refused = false;
+    if (o.Seeks.empty()) total = readRun();
+    for (unsigned long long at : o.Seeks) {
+        if (!reads.empty()) reads += ", ";
+        // A refused seek is null in "reads"; the next seek sets the place again.
+        if (!TamberDecoderSeekFn(decoder, at)) {
+            refused = true;
+            reads += "null";
+            continue;
+        }
+        unsigned long long read = readRun();
+        total += read;
+        reads += std::to_string(read);
     }
     bool closed = std::fclose(out) == 0;
     TamberDecoderFreeFn(decoder);
-    std::printf("{\"rate\": %lu, \"channels\": %lu, \"frames\": %llu, \"read\": %llu}\n",
+    std::printf("{\"rate\": %lu, \"channels\": %lu, \"frames\": %llu, \"read\": %llu, \"reads\": [%s]}\n",
         static_cast<unsigned long>(format.SampleRate), static_cast<unsigned long>(format.Channels),
-        static_cast<unsigned long long>(format.Frames), read);
-    return written && closed ? 0 : 2;
+        static_cast<unsigned long long>(format.Frames), total, reads.c_str());
+    if (!written || !closed) return 2;
+    return refused ? 1 : 0;
 }
