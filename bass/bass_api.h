@@ -130,6 +130,12 @@ BASS_EXPORT BOOL BASSAPI TamberDecoderFree(DWORD decoder);
 constexpr DWORD TamberCodecPluginVersion = 2;
 constexpr DWORD TamberCodecPluginVersion1 = 1;
 
+// TamberPcmFormat.Flags (Version 2).
+// Set by an Open that returns nullptr for a file of the plug-in's own format
+// that it cannot play (damaged, hostile): the library then asks no other
+// decoder about it, since another one (the system's) could hang on it.
+constexpr DWORD TamberFormatRecognised = 0x1;
+
 // TamberPcmFormat.SampleType. Version 1 plug-ins leave it 0: 16-bit.
 constexpr DWORD TamberSampleInt16 = 0;    // signed 16-bit
 constexpr DWORD TamberSampleFloat32 = 1;  // 32-bit float, nominally -1..1 (Version 2)
@@ -141,6 +147,7 @@ struct TamberPcmFormat {
     // plug-in, which writes only the fields above, gives 16-bit samples.
     DWORD SampleType;     // TamberSample*: what Read hands out
     DWORD BitsPerSample;  // of the source, e.g. 24 for a 24-bit file carried as float
+    DWORD Flags;          // TamberFormatRecognised
 };
 
 struct TamberCodecPlugin {

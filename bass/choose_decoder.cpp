@@ -33,7 +33,7 @@ bool IsMediaFoundationContainer(StreamKind kind) { return kind == StreamKind::Mp
 // The plug-ins, then whatever the system decodes.
 DecoderInfo OpenOtherDecoder(const std::wstring& path) {
     DecoderInfo info = OpenPluginDecoder(path);
-    if (info.Source) return info;
+    if (info.Source || info.Recognised) return info;
     DecoderInfo system = OpenMediaFoundationDecoder(path);
     return system.Source ? std::move(system) : std::move(info);
 }

@@ -114,7 +114,13 @@ DecoderInfo OpenPluginDecoder(const std::wstring& path) {
         TamberPcmFormat format{};
         QWORD length = 0;
         void* state = plugin.Table->Open(path.c_str(), &format, &length);
-        if (!state) continue;
+        if (!state) {
+            if (plugin.Table->Version >= TamberCodecPluginVersion && (format.Flags & TamberFormatRecognised)) {
+                info.Recognised = true;
+                break;
+            }
+            continue;
+        }
         uint32_t sampleBytes = SampleBytesOf(plugin.Table, format);
         if (format.SampleRate == 0 || format.Channels == 0 || format.Channels > MaxPluginChannels || sampleBytes == 0) {
             plugin.Table->Close(state);

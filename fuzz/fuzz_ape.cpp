@@ -34,8 +34,11 @@ uint64_t Drain(CodecSource& source, uint64_t budget) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::unique_ptr<CodecSource> source = OpenApeDecoder(MemoryBytes(std::span<const uint8_t>(data, size)));
+    std::unique_ptr<CodecBytes> bytes = MemoryBytes(std::span<const uint8_t>(data, size));
+    bool recognised = IsApeFile(*bytes);
+    std::unique_ptr<CodecSource> source = OpenApeDecoder(std::move(bytes));
     if (!source) return 0;
+    Check(recognised);  // whatever plays is also claimed
     const CodecFormat format = source->Format();
     Check(format.Channels >= 1 && format.Channels <= 2 && format.SampleRate > 0 && format.Frames > 0);
     Check(Drain(*source, MaxDecodedFrames) <= format.Frames);

@@ -1,5 +1,5 @@
-// The module core on arbitrary bytes: libopenmpt's loaders, the type and
-// length checks, a bounded render and seeks chosen by the input.
+// The module core on arbitrary bytes: the format check, libxmp's loaders,
+// the length, a bounded render and seeks chosen by the input.
 
 #include "codecs/mod/module_decoder.h"
 
@@ -10,7 +10,7 @@
 namespace {
 
 constexpr uint32_t ChunkFrames = 4096;
-constexpr uint64_t MaxRenderedFrames = ModuleSampleRate * 4;  // per input: keeps each run short
+constexpr uint64_t MaxRenderedFrames = ModuleSampleRate / 2;  // per input: the loaders matter more than the mixer
 constexpr uint32_t SeekReadFrames = 512;
 
 void Check(bool condition) {
@@ -34,8 +34,11 @@ uint64_t Drain(CodecSource& source, uint64_t budget) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::unique_ptr<CodecSource> source = OpenModuleDecoder(MemoryBytes(std::span<const uint8_t>(data, size)));
+    std::unique_ptr<CodecBytes> bytes = MemoryBytes(std::span<const uint8_t>(data, size));
+    bool recognised = IsModuleFile(*bytes);
+    std::unique_ptr<CodecSource> source = OpenModuleDecoder(std::move(bytes));
     if (!source) return 0;
+    Check(recognised);  // whatever plays is also claimed
     const CodecFormat format = source->Format();
     Check(format.Channels == 2 && format.SampleRate == ModuleSampleRate && format.Frames > 0);
     uint64_t rendered = Drain(*source, MaxRenderedFrames);

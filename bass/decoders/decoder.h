@@ -27,6 +27,9 @@ struct DecoderInfo {
     bool HighResolution = false;  // more than 16 bits (24-bit, 32-bit, float)
     uint64_t Frames = 0;          // of the decoded audio
     int ErrorCode = 0;            // BASS_ERROR_* when Source is empty
+    // Source is empty, but the decoder knew the file for one of its own
+    // format (damaged, hostile): no other decoder should be asked about it.
+    bool Recognised = false;
 };
 
 // Rates and channel counts beyond these are hostile files, not music.

@@ -20,6 +20,7 @@ namespace {
 // ---- The header, as FFmpeg's APE demuxer reads it ----
 
 constexpr size_t Id3v2HeaderBytes = 10;
+constexpr size_t Id3v2SizeBytes = 4;  // syncsafe: 7 bits a byte
 constexpr uint8_t Id3v2FooterFlag = 0x10;
 constexpr size_t Id3v2FooterBytes = 10;
 constexpr size_t MaxId3v2Tags = 16;  // the demuxer skips tags one after another
@@ -31,6 +32,8 @@ constexpr uint32_t DescriptorBytes = 52;      // as the demuxer reads it, "MAC "
 constexpr uint32_t NewHeaderBytes = 24;
 constexpr uint32_t OldHeaderBytes = 32;       // "MAC " and the version included
 constexpr uint32_t SeekEntryBytes = 4;
+constexpr uint32_t PeakLevelBytes = 4;
+constexpr uint32_t SeekCountBytes = 4;
 constexpr uint32_t BitTableVersion = 3810;    // older files keep a byte per frame after the seek table
 
 constexpr uint16_t FlagEightBit = 0x1;
@@ -63,11 +66,19 @@ uint64_t SkipId3v2Tags(const CodecBytes& bytes) {
     uint64_t offset = 0;
     for (size_t i = 0; i < MaxId3v2Tags; ++i) {
         std::vector<uint8_t> header = ReadBlock(bytes, offset, Id3v2HeaderBytes);
-        if (header.empty() || std::memcmp(header.data(), "ID3", 3) != 0 || header[3] == 0xFF || header[4] == 0xFF ||
-            ((header[6] | header[7] | header[8] | header[9]) & 0x80))
-            break;
-        uint64_t size = uint64_t{header[6]} << 21 | uint64_t{header[7]} << 14 | uint64_t{header[8]} << 7 | header[9];
-        offset += Id3v2HeaderBytes + size + ((header[5] & Id3v2FooterFlag) ? Id3v2FooterBytes : 0);
+        ByteReader r(header);
+        if (!r.Match("ID3")) break;
+        uint8_t major = r.U8(), revision = r.U8(), flags = r.U8();
+        std::span<const uint8_t> size = r.Span(Id3v2SizeBytes);
+        if (r.Failed() || major == 0xFF || revision == 0xFF) break;
+        uint64_t tagBytes = 0;
+        bool syncsafe = true;
+        for (uint8_t b : size) {
+            syncsafe = syncsafe && !(b & 0x80);
+            tagBytes = tagBytes << 7 | b;
+        }
+        if (!syncsafe) break;
+        offset += Id3v2HeaderBytes + tagBytes + ((flags & Id3v2FooterFlag) ? Id3v2FooterBytes : 0);
     }
     return offset;
 }
@@ -87,7 +98,7 @@ bool ReadHeaderFields(const CodecBytes& bytes, uint64_t junk, ApeHeaderClaims* c
     c->Version = r.U16LE();
     if (r.Failed() || c->Version < MinVersion || c->Version > MaxVersion) return false;
     if (c->Version >= DescriptorVersion) {
-        r.Skip(2);  // padding
+        r.Skip(sizeof(uint16_t));  // padding
         uint32_t descriptorBytes = r.U32LE();
         uint32_t headerBytes = r.U32LE();  // only counted: the header follows the descriptor
         c->SeekTableBytes = r.U32LE();
@@ -96,7 +107,7 @@ bool ReadHeaderFields(const CodecBytes& bytes, uint64_t junk, ApeHeaderClaims* c
         uint64_t headerStart = junk + std::max(descriptorBytes, DescriptorBytes);
         std::vector<uint8_t> header = ReadBlock(bytes, headerStart, NewHeaderBytes);
         ByteReader h(header);
-        h.Skip(4);  // compression level, format flags
+        h.Skip(sizeof(uint16_t) * 2);  // compression level, format flags: FFmpeg reads them
         c->BlocksPerFrame = h.U32LE();
         c->FinalFrameBlocks = h.U32LE();
         c->TotalFrames = h.U32LE();
@@ -113,17 +124,17 @@ bool ReadHeaderFields(const CodecBytes& bytes, uint64_t junk, ApeHeaderClaims* c
     c->Channels = r.U16LE();
     c->SampleRate = r.U32LE();
     uint32_t wavHeaderBytes = r.U32LE();
-    r.Skip(4);  // WAV tail length
+    r.Skip(sizeof(uint32_t));  // WAV tail length
     c->TotalFrames = r.U32LE();
     c->FinalFrameBlocks = r.U32LE();
     if (r.Failed()) return false;
     uint64_t headerBytes = OldHeaderBytes;
-    if (flags & FlagPeakLevel) headerBytes += 4;
+    if (flags & FlagPeakLevel) headerBytes += PeakLevelBytes;
     if (flags & FlagSeekElements) {
-        std::vector<uint8_t> count = ReadBlock(bytes, junk + headerBytes, 4);
+        std::vector<uint8_t> count = ReadBlock(bytes, junk + headerBytes, SeekCountBytes);
         if (count.empty()) return false;
         c->SeekTableBytes = uint64_t{ByteReader(count).U32LE()} * SeekEntryBytes;
-        headerBytes += 4;
+        headerBytes += SeekCountBytes;
     } else {
         c->SeekTableBytes = uint64_t{c->TotalFrames} * SeekEntryBytes;
     }
@@ -365,6 +376,11 @@ bool ApeDecoder::Seek(uint64_t frame) {
 }
 
 }  // namespace
+
+bool IsApeFile(const CodecBytes& bytes) {
+    std::vector<uint8_t> magic = ReadBlock(bytes, SkipId3v2Tags(bytes), 4);
+    return !magic.empty() && ByteReader(magic).Match("MAC ");
+}
 
 bool ReadApeHeaderClaims(const CodecBytes& bytes, ApeHeaderClaims* claims) {
     ApeHeaderClaims c;

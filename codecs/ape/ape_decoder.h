@@ -12,6 +12,10 @@
 // than the file can hold (FFmpeg allocates by those claims).
 std::unique_ptr<CodecSource> OpenApeDecoder(std::unique_ptr<CodecBytes> bytes);
 
+// True when a Monkey's Audio header ("MAC ") follows the file's ID3v2 tags,
+// whether or not the rest can be played.
+bool IsApeFile(const CodecBytes& bytes);
+
 // The figures of a Monkey's Audio header that decide what FFmpeg allocates
 // and how long the stream is, read from the first bytes of the file.
 struct ApeHeaderClaims {

@@ -6,7 +6,7 @@
 namespace {
 
 void* BASSAPI Open(const wchar_t* path, TamberPcmFormat* format, QWORD* lengthBytes) {
-    return OpenCodecFile(OpenApeDecoder, path, format, lengthBytes);
+    return OpenCodecFile(OpenApeDecoder, IsApeFile, path, format, lengthBytes);
 }
 
 const TamberCodecPlugin gPlugin = {TamberCodecPluginVersion, "Monkey's Audio", Open, ReadCodec, SeekCodec, CloseCodec};

@@ -1,115 +1,142 @@
 #include "codecs/mod/module_decoder.h"
 
-#include <libopenmpt/libopenmpt.h>
+#include <xmp.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <string_view>
 #include <vector>
+
+#include "codecs/mod/module_format.h"
 
 namespace {
 
 constexpr uint32_t Channels = 2;
-constexpr int32_t PlayOnce = 0;  // libopenmpt's repeat count: no repeat
-// A seek lands at the start of the row holding the time; at most this much
-// is rendered and dropped to reach the time itself (rows last well under it).
-constexpr double MaxSeekRenderSeconds = 10.0;
-constexpr uint32_t DiscardChunkFrames = 4096;
-constexpr int MaxSeekSteps = 8;
-constexpr double SeekStepSeconds = 0.001;
-// Types libopenmpt reports that this plug-in plays; it knows dozens more.
-constexpr std::string_view PlayedTypes[] = {"xm", "it", "s3m", "mod"};
+constexpr int StereoSeparationPercent = 100;  // libxmp's default is 70: hard-panned voices as trackers play them
+// A seek lands at the start of the pattern holding the time; at most this
+// much is rendered and dropped to reach the time itself.
+constexpr double MaxSeekRenderSeconds = 120.0;
 
-struct ModuleDeleter {
-    void operator()(openmpt_module* module) const { openmpt_module_destroy(module); }
+struct ContextDeleter {
+    void operator()(xmp_context context) const {
+        xmp_end_player(context);
+        xmp_release_module(context);
+        xmp_free_context(context);
+    }
 };
-
-bool IsPlayedType(openmpt_module* module) {
-    const char* type = openmpt_module_get_metadata(module, "type");
-    if (!type) return false;
-    bool played = std::find(std::begin(PlayedTypes), std::end(PlayedTypes), std::string_view(type)) != std::end(PlayedTypes);
-    openmpt_free_string(type);
-    return played;
-}
+using Context = std::unique_ptr<std::remove_pointer_t<xmp_context>, ContextDeleter>;
 
 class ModuleDecoder final : public CodecSource {
 public:
-    explicit ModuleDecoder(openmpt_module* module, uint64_t frames) : Module(module) {
+    ModuleDecoder(Context context, uint64_t frames) : Player(std::move(context)) {
         Info.SampleRate = ModuleSampleRate;
         Info.Channels = Channels;
-        Info.BitsPerSample = 32;
+        Info.BitsPerSample = 16;
         Info.Frames = frames;
     }
 
     uint32_t Read(float* samples, uint32_t frames) override {
         uint64_t wanted = std::min<uint64_t>(frames, Info.Frames - Position);
-        size_t got = 0;
-        while (got < wanted && !RendererEnded) {
-            size_t n = openmpt_module_read_interleaved_float_stereo(Module.get(), ModuleSampleRate, static_cast<size_t>(wanted - got),
-                                                                    samples + got * Channels);
-            if (n == 0) RendererEnded = true;
-            got += n;
+        uint64_t done = 0;
+        while (done < wanted && (PendingFrames() > 0 || RenderFrame())) {
+            size_t take = static_cast<size_t>(std::min<uint64_t>(wanted - done, PendingFrames()));
+            const int16_t* from = Pending.data() + PendingPos * Channels;
+            for (size_t i = 0; i < take * Channels; ++i) samples[done * Channels + i] = from[i] / 32768.0f;
+            PendingPos += take;
+            done += take;
         }
         // The renderer may stop a little short of its own duration: silence
         // makes up the length the stream was opened with.
-        std::fill(samples + got * Channels, samples + wanted * Channels, 0.0f);
+        std::fill(samples + done * Channels, samples + wanted * Channels, 0.0f);
         Position += wanted;
         return static_cast<uint32_t>(wanted);
     }
 
     bool Seek(uint64_t frame) override {
         if (frame > Info.Frames) return false;
-        double target = static_cast<double>(frame) / ModuleSampleRate;
-        // The renderer lands on a row start, the next one as often as not:
-        // step back until it lands at or before the time, then render up to it.
-        double ask = target;
-        double landed = openmpt_module_set_position_seconds(Module.get(), ask);
-        for (int i = 0; i < MaxSeekSteps && landed > target; ++i) {
-            ask = std::max(0.0, ask - (landed - target) - SeekStepSeconds);
-            landed = openmpt_module_set_position_seconds(Module.get(), ask);
-        }
-        RendererEnded = false;
         Position = frame;
-        double behind = target - landed;
-        if (behind > 0 && behind < MaxSeekRenderSeconds) {
-            auto drop = static_cast<uint64_t>(std::llround(behind * ModuleSampleRate));
-            std::vector<float> scratch(size_t{DiscardChunkFrames} * Channels);
-            while (drop > 0) {
-                size_t n = openmpt_module_read_interleaved_float_stereo(
-                    Module.get(), ModuleSampleRate, static_cast<size_t>(std::min<uint64_t>(drop, DiscardChunkFrames)), scratch.data());
-                if (n == 0) break;
-                drop -= n;
-            }
+        Pending.clear();
+        PendingPos = 0;
+        RendererEnded = false;
+        LoopsBefore = LastLoopCount;
+        xmp_seek_time(Player.get(), static_cast<int>(frame * 1000 / ModuleSampleRate));
+        if (!RenderFrame()) return true;  // nothing left: silence to the end
+        // The seek lands on a pattern's start; the frame just made tells where.
+        double startMs = LastFrameEndMs - LastFrameMicroseconds / 1000.0;
+        auto start = static_cast<int64_t>(std::llround(startMs * ModuleSampleRate / 1000.0));
+        int64_t drop = static_cast<int64_t>(frame) - start;
+        if (drop <= 0 || drop > static_cast<int64_t>(MaxSeekRenderSeconds * ModuleSampleRate)) return true;
+        while (drop > 0 && (PendingFrames() > 0 || RenderFrame())) {
+            size_t skip = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(drop), PendingFrames()));
+            PendingPos += skip;
+            drop -= static_cast<int64_t>(skip);
         }
         return true;
     }
 
 private:
-    std::unique_ptr<openmpt_module, ModuleDeleter> Module;
+    size_t PendingFrames() const { return Pending.size() / Channels - PendingPos; }
+
+    // One tick of the song into Pending; false at its end (when it would loop).
+    bool RenderFrame() {
+        if (RendererEnded) return false;
+        xmp_frame_info info;
+        if (xmp_play_frame(Player.get()) != 0) {
+            RendererEnded = true;
+            return false;
+        }
+        xmp_get_frame_info(Player.get(), &info);
+        LastLoopCount = info.loop_count;
+        if (info.loop_count > LoopsBefore || !info.buffer || info.buffer_size <= 0) {
+            RendererEnded = true;
+            return false;
+        }
+        LastFrameEndMs = info.time;
+        LastFrameMicroseconds = info.frame_time;
+        size_t count = static_cast<size_t>(info.buffer_size) / sizeof(int16_t) / Channels * Channels;
+        Pending.resize(count);
+        std::memcpy(Pending.data(), info.buffer, count * sizeof(int16_t));
+        PendingPos = 0;
+        return true;
+    }
+
+    Context Player;
+    std::vector<int16_t> Pending;  // the last tick, interleaved
+    size_t PendingPos = 0;         // frames of Pending handed out or dropped
     uint64_t Position = 0;
     bool RendererEnded = false;
+    int LoopsBefore = 0;    // the song's loop count where playing (again) began
+    int LastLoopCount = 0;
+    int LastFrameEndMs = 0;
+    int LastFrameMicroseconds = 0;
 };
 
 }  // namespace
 
+bool IsModuleFile(const CodecBytes& bytes) {
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(bytes.Size(), ModuleHeadBytes)));
+    return bytes.ReadAt(0, head) == head.size() && ModuleFormatOf(head) != ModuleFormat::None;
+}
+
 std::unique_ptr<CodecSource> OpenModuleDecoder(std::unique_ptr<CodecBytes> bytes) {
     if (!bytes || bytes->Size() == 0 || bytes->Size() > MaxModuleBytes) return nullptr;
+    // Every file no other decoder takes is offered here: the first bytes
+    // turn away what is none of the four before the whole file is read.
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(bytes->Size(), ModuleHeadBytes)));
+    if (bytes->ReadAt(0, head) != head.size() || ModuleFormatOf(head) == ModuleFormat::None) return nullptr;
     std::vector<uint8_t> data(static_cast<size_t>(bytes->Size()));
     if (bytes->ReadAt(0, data) != data.size()) return nullptr;
-    int error = 0;
-    openmpt_module* raw = openmpt_module_create_from_memory2(data.data(), data.size(), openmpt_log_func_silent, nullptr,
-                                                             openmpt_error_func_ignore, nullptr, &error, nullptr, nullptr);
-    if (!raw) return nullptr;
-    std::unique_ptr<openmpt_module, ModuleDeleter> module(raw);
-    if (!IsPlayedType(raw)) return nullptr;
-    openmpt_module_set_repeat_count(raw, PlayOnce);
-    // Notes that began before a seek's row sound from where they would be,
-    // as if played through, instead of staying silent until retriggered.
-    openmpt_module_ctl_set_boolean(raw, "seek.sync_samples", 1);
-    double seconds = openmpt_module_get_duration_seconds(raw);
-    if (!(seconds > 0) || !std::isfinite(seconds)) return nullptr;
-    auto frames = static_cast<uint64_t>(std::llround(seconds * ModuleSampleRate));
-    if (frames == 0) return nullptr;
-    return std::make_unique<ModuleDecoder>(module.release(), frames);
+
+    Context player(xmp_create_context());
+    if (!player) return nullptr;
+    // libxmp copies what it needs: the file's bytes go once it is loaded.
+    if (xmp_load_module_from_memory(player.get(), data.data(), static_cast<long>(data.size())) != 0) return nullptr;
+    if (xmp_start_player(player.get(), static_cast<int>(ModuleSampleRate), 0) != 0) return nullptr;
+    xmp_set_player(player.get(), XMP_PLAYER_MIX, StereoSeparationPercent);
+    xmp_set_player(player.get(), XMP_PLAYER_INTERP, XMP_INTERP_SPLINE);
+    xmp_frame_info info;
+    xmp_get_frame_info(player.get(), &info);
+    if (info.total_time <= 0) return nullptr;
+    auto frames = static_cast<uint64_t>(std::llround(info.total_time * (ModuleSampleRate / 1000.0)));
+    return std::make_unique<ModuleDecoder>(std::move(player), frames);
 }

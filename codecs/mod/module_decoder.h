@@ -1,7 +1,7 @@
 #pragma once
-// Tracker modules (XM, IT, S3M, MOD) rendered by libopenmpt to 44.1 kHz
-// stereo float. The length is the renderer's own duration of the song,
-// played once; Read hands out exactly that many frames.
+// Tracker modules (XM, IT, S3M, MOD) rendered by libxmp to 44.1 kHz 16-bit
+// stereo, handed out as float. The length is the renderer's own duration of
+// the song, played once; Read hands out exactly that many frames.
 
 #include <memory>
 
@@ -12,6 +12,9 @@ constexpr uint32_t ModuleSampleRate = 44100;
 // largest real modules stay well under this.
 constexpr uint64_t MaxModuleBytes = 64ull << 20;
 
-// Null when libopenmpt cannot load the file, or it is another of the many
-// formats libopenmpt knows (only the four above are played here).
+// Null when the file is none of the four formats, libxmp cannot load it, or
+// its song takes no time.
 std::unique_ptr<CodecSource> OpenModuleDecoder(std::unique_ptr<CodecBytes> bytes);
+
+// True when the file starts as one of the four formats, whether or not it can be played.
+bool IsModuleFile(const CodecBytes& bytes);

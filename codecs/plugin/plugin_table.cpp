@@ -8,13 +8,20 @@ uint32_t FrameBytes(const CodecSource& source) { return source.Format().Channels
 
 }  // namespace
 
-void* OpenCodecFile(CodecOpener open, const wchar_t* path, TamberPcmFormat* format, QWORD* lengthBytes) {
+void* OpenCodecFile(CodecOpener open, CodecRecogniser recognise, const wchar_t* path, TamberPcmFormat* format,
+                    QWORD* lengthBytes) {
     try {
         if (!path || !format || !lengthBytes) return nullptr;
         static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows paths are UTF-16");
         InputFile file(std::u16string_view(reinterpret_cast<const char16_t*>(path)), FileSharing::DenyWriters);
-        std::unique_ptr<CodecSource> source = open(FileBytes(std::move(file)));
-        if (!source) return nullptr;
+        std::unique_ptr<CodecBytes> bytes = FileBytes(std::move(file));
+        if (!bytes) return nullptr;
+        bool recognised = recognise(*bytes);
+        std::unique_ptr<CodecSource> source = open(std::move(bytes));
+        if (!source) {
+            if (recognised) format->Flags |= TamberFormatRecognised;
+            return nullptr;
+        }
         const CodecFormat& info = source->Format();
         format->SampleRate = info.SampleRate;
         format->Channels = info.Channels;

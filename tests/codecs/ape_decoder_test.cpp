@@ -83,6 +83,25 @@ TEST(ApeDecoder, DecodesBitExactlyAsFfmpegWithTheHeadersLength) {
     }
 }
 
+TEST(ApeDecoder, SkipsId3v2TagsAhead) {
+    const std::vector<uint8_t> plain = ReadFixtureBytes("mac-399.ape");
+    std::unique_ptr<CodecSource> reference = OpenMemory(plain);
+    ASSERT_TRUE(reference);
+    std::vector<float> expected = DecodeAll(*reference, GuardFrames);
+    // Two tags, the second with a footer: the seek table's offsets count
+    // from the Monkey's Audio header, not from the start of the file.
+    std::vector<uint8_t> bytes = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20};  // ID3v2.3, syncsafe size 20
+    bytes.resize(bytes.size() + 20);
+    const uint8_t second[] = {'I', 'D', '3', 4, 0, 0x10, 0, 0, 1, 0};    // v2.4 with footer, size 128
+    bytes.insert(bytes.end(), std::begin(second), std::end(second));
+    bytes.resize(bytes.size() + 128 + 10);
+    bytes.insert(bytes.end(), plain.begin(), plain.end());
+    std::unique_ptr<CodecSource> source = OpenMemory(bytes);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->Format().Frames, Mac399Frames);
+    EXPECT_TRUE(DecodeAll(*source, GuardFrames) == expected);
+}
+
 TEST(ApeDecoder, SeeksLandOnTheExactSample) {
     std::unique_ptr<CodecSource> whole = OpenApeDecoder(FileBytes(InputFile(CodecFixture("mac-399.ape"))));
     ASSERT_TRUE(whole);
@@ -116,6 +135,8 @@ TEST(ApeDecoder, RefusesHostileAndHeaderOnlyFiles) {
     for (const char* name : {"longloop.ape", "zerodiv.ape", "mac-390-hdr.ape", "tune.xm"}) {
         SCOPED_TRACE(name);
         EXPECT_FALSE(OpenApeDecoder(FileBytes(InputFile(CodecFixture(name)))));
+        // Still known for Monkey's Audio, so that no other decoder is asked.
+        EXPECT_EQ(IsApeFile(*FileBytes(InputFile(CodecFixture(name)))), std::string(name) != "tune.xm");
     }
     EXPECT_FALSE(OpenApeDecoder(FileBytes(InputFile(CodecFixture("missing.ape")))));
     EXPECT_FALSE(OpenApeDecoder(nullptr));

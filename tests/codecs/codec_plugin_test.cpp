@@ -29,6 +29,23 @@ BIND(BASS_ChannelBytes2Seconds);
 
 constexpr QWORD BytesPerFrame = 4;  // the library counts 16-bit stereo
 
+#ifdef TAMBER_HAS_COD_APE
+constexpr bool HaveApe = true;
+#else
+constexpr bool HaveApe = false;
+#endif
+#ifdef TAMBER_HAS_COD_MOD
+constexpr bool HaveMod = true;
+#else
+constexpr bool HaveMod = false;
+#endif
+
+// Whether this build has the plug-in that plays the fixture.
+bool Built(const std::string& fixture) {
+    bool ape = fixture.size() > 4 && fixture.compare(fixture.size() - 4, 4, ".ape") == 0;
+    return ape ? HaveApe : HaveMod;
+}
+
 HSTREAM Open(const char* fixture) {
     std::string path = FixturePath((std::string("codecs/") + fixture).c_str());
     return BASS_StreamCreateFile_(FALSE, path.c_str(), 0, 0, 0);
@@ -40,6 +57,7 @@ public:
         ASSERT_TRUE(BASS_Init_(-1, 44100, 0, nullptr, nullptr));
         // Both plug-ins, as the player loads its Plugins folder.
         for (const char* name : {"cod_ape.dll", "cod_mod.dll"}) {
+            if (!Built(name[4] == 'a' ? ".ape" : ".xm")) continue;
             std::string path = ProgramFolderA() + "\\..\\dist\\Plugins\\" + name;
             ASSERT_NE(BASS_PluginLoad_(path.c_str(), 0), 0u) << name << " error " << BASS_ErrorGetCode_();
         }
@@ -63,6 +81,7 @@ TEST(CodecPlugins, StreamsHaveTheExactLength) {
     };
     for (const LengthCase& c : cases) {
         SCOPED_TRACE(c.File);
+        if (!Built(c.File)) continue;
         HSTREAM s = Open(c.File);
         ASSERT_NE(s, 0u) << "error " << BASS_ErrorGetCode_();
         EXPECT_EQ(BASS_ChannelGetLength_(s, BASS_POS_BYTE), c.Frames * BytesPerFrame);
@@ -74,6 +93,7 @@ TEST(CodecPlugins, StreamsHaveTheExactLength) {
 TEST(CodecPlugins, RefusesHostileFilesAtCreation) {
     for (const char* file : {"longloop.ape", "zerodiv.ape", "mac-390-hdr.ape", "stripped.xm"}) {
         SCOPED_TRACE(file);
+        if (!Built(file)) continue;
         EXPECT_EQ(Open(file), 0u);
         EXPECT_NE(BASS_ErrorGetCode_(), BASS_OK);
     }
@@ -82,6 +102,7 @@ TEST(CodecPlugins, RefusesHostileFilesAtCreation) {
 TEST(CodecPlugins, PlaysAndSeeks) {
     for (const char* file : {"mac-399.ape", "tune.xm"}) {
         SCOPED_TRACE(file);
+        if (!Built(file)) continue;
         HSTREAM s = Open(file);
         ASSERT_NE(s, 0u);
         constexpr QWORD Target = 100000 * BytesPerFrame;
