@@ -207,8 +207,9 @@ TEST(CpuBlur, CoversBlurQuickly) {
         std::printf("%d x %d, sigma %.0f, %s border: %.1f ms (%.1f ms of CPU)\n", c.Side, c.Side, c.Deviation,
                     c.Border == BlurBorder::Soft ? "soft" : "hard", ms, cpuMs);
         EXPECT_EQ(got.Width, c.Side + (c.Border == BlurBorder::Soft ? 2 * BlurMargin(c.Deviation) : 0));
-        // Generous: sanitiser builds and a busy machine run several times slower.
-        EXPECT_LT(ms, 2000.0);
+        // Only a cost per pixel that grew with the deviation fails this: the
+        // sanitiser build on a busy machine runs up to 20 times slower.
+        EXPECT_LT(ms, 10000.0);
     }
 }
 
