@@ -50,7 +50,7 @@ bool TrackEnded() {
     if (!gCurrentStream || gAudioEngine.IsActive(gCurrentStream) != 0) return false;
     const uint64_t length = gAudioEngine.GetLengthBytes(gCurrentStream);
     const uint64_t position = gAudioEngine.GetPositionBytes(gCurrentStream);
-    return length != 0 && length != ~uint64_t{0} && position != ~uint64_t{0} && position >= length;
+    return length != 0 && length != StreamErrorBytes && position != StreamErrorBytes && position >= length;
 }
 
 void StartTimers() {
