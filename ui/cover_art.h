@@ -1,7 +1,8 @@
 #pragma once
 // Cover art and the embedded icons: the current cover reduced to a 500 x 500
 // PNG with GDI+, decoded with WIC into a Direct2D bitmap, with two Gaussian
-// blurs and a bitmap brush built on it; the five icons decoded once per device.
+// blurs (effects, or bitmaps blurred on the CPU where the system has no such
+// effect) and a bitmap brush built on it; the five icons decoded once per device.
 
 #include "graphics/graphics_layer.h"
 
