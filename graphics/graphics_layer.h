@@ -189,6 +189,13 @@ public:
     bool CreateBitmap(D2D1_SIZE_U size, const D2D1_BITMAP_PROPERTIES1& properties, GraphicsLayer<ID2D1Bitmap1>& out) {
         return Invoke([&](auto* p) { return p->CreateBitmap(size, nullptr, 0, &properties, out.Put()); });
     }
+    // A drawable bitmap holding a copy of pixels in memory, rows pitch bytes apart.
+    bool CreateBitmapFromPixels(D2D1_SIZE_U size, const void* pixels, UINT32 pitch,
+                                const D2D1_BITMAP_PROPERTIES& properties, GraphicsLayer<ID2D1Bitmap>& out) {
+        return Invoke([&](auto* p) {
+            return static_cast<ID2D1RenderTarget*>(p)->CreateBitmap(size, pixels, pitch, &properties, out.Put());
+        });
+    }
     bool GetTarget(GraphicsLayer<ID2D1Image>& out) {
         return Invoke([&](auto* p) { p->GetTarget(out.Put()); });
     }
@@ -321,6 +328,17 @@ public:
     // --- IDWriteTextLayout ----------------------------------------------------
     bool GetMetrics(DWRITE_TEXT_METRICS& metrics) {
         return Invoke([&](auto* p) { return p->GetMetrics(&metrics); });
+    }
+
+    // --- IWICBitmap --------------------------------------------------------------
+    bool GetSize(UINT& width, UINT& height) {
+        return Invoke([&](auto* p) { return p->GetSize(&width, &height); });
+    }
+    // All pixels, rows stride bytes apart, into buffer (which must hold them).
+    bool CopyPixels(UINT stride, std::span<uint8_t> buffer) {
+        return Invoke([&](auto* p) {
+            return p->CopyPixels(nullptr, stride, static_cast<UINT>(buffer.size()), buffer.data());
+        });
     }
 
     // --- IWICImagingFactory2 --------------------------------------------------

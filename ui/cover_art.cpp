@@ -2,6 +2,7 @@
 
 #include "assets/embedded_images.h"
 #include "graphics/graphics_device.h"
+#include "ui/cpu_blur.h"
 #include "ui/report_error.h"
 
 #include <windows.h>
@@ -24,6 +25,9 @@ BitmapLayer gCoverBitmap;
 EffectLayer gBackgroundBlur;
 EffectLayer gCoverShadowBlur;
 BitmapBrushLayer gCoverBrush;
+BitmapLayer gBackgroundBlurBitmap;
+BitmapLayer gCoverShadowBitmap;
+const int CoverShadowBlurMargin = BlurMargin(CoverShadowBlurDeviation);
 IconImage gIcons[IconCount];
 
 namespace {
@@ -91,8 +95,8 @@ void MakeCoverBrush() {
 }
 
 void MakeBlur(EffectLayer& effect, float deviation, bool hardBorder, const char* name) {
-    // Not every system registers the blur (Wine has none); drawing an empty
-    // effect is a no-op, so the cover still shows without it.
+    // Not every system registers the blur (Wine has none); the cover is then
+    // blurred on the CPU (MakeCpuBlurs).
     if (!gDeviceContext.CreateEffect(ClsidGaussianBlurText, effect)) {
         ReportError(ReportLevelError, "EffectCreateFailed", HresultText(gDeviceContext.LastResult()).c_str(), name);
         return;
@@ -100,6 +104,54 @@ void MakeBlur(EffectLayer& effect, float deviation, bool hardBorder, const char*
     effect.SetInput(0, gCoverBitmap.Get());
     effect.SetValueFloat(GaussianStandardDeviation, deviation);
     if (hardBorder) effect.SetValueEnum(GaussianBorderMode, BorderModeHard);
+}
+
+constexpr UINT CoverBytesPerPixel = 4;  // the decoder's 32-bit premultiplied BGRA
+constexpr float CpuBlurDpi = 96.0f;      // a pixel per DIP, as the cover bitmap
+
+void MakeBlurredBitmap(std::span<const uint8_t> pixels, UINT width, UINT height, float deviation, BlurBorder border,
+                       BitmapLayer& out, const char* name) {
+    const BlurredPixels blurred = BlurPixels(pixels, static_cast<int>(width), static_cast<int>(height),
+                                             static_cast<size_t>(width) * CoverBytesPerPixel, deviation, border);
+    if (blurred.Empty()) {
+        ReportError(ReportLevelError, "BitmapCreateFailed", "CpuBlur", name);
+        return;
+    }
+    const D2D1_BITMAP_PROPERTIES properties{{DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED}, CpuBlurDpi,
+                                            CpuBlurDpi};
+    const D2D1_SIZE_U size{static_cast<UINT32>(blurred.Width), static_cast<UINT32>(blurred.Height)};
+    if (!gDeviceContext.CreateBitmapFromPixels(size, blurred.Bgra.data(),
+                                               static_cast<UINT32>(blurred.Width) * CoverBytesPerPixel, properties,
+                                               out)) {
+        ReportError(ReportLevelError, "BitmapCreateFailed", HresultText(gDeviceContext.LastResult()).c_str(), name);
+    }
+}
+
+// Once per cover, where an effect is missing: its pixels from the decoded
+// source (the bitmap on the device cannot be read back) blurred into a
+// bitmap, so that the designed look shows without the effect.
+void MakeCpuBlurs() {
+    gBackgroundBlurBitmap.Release();
+    gCoverShadowBitmap.Release();
+    if ((gBackgroundBlur && gCoverShadowBlur) || !gCoverSource) return;
+    UINT width = 0, height = 0;
+    if (!gCoverSource.GetSize(width, height) || width < 1 || height < 1 || width > MaxBlurSide ||
+        height > MaxBlurSide) {
+        return;
+    }
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * CoverBytesPerPixel);
+    if (!gCoverSource.CopyPixels(width * CoverBytesPerPixel, pixels)) {
+        ReportError(ReportLevelError, "BitmapCreateFailed", HresultText(gCoverSource.LastResult()).c_str(), "CpuBlur");
+        return;
+    }
+    if (!gBackgroundBlur) {
+        MakeBlurredBitmap(pixels, width, height, BackgroundBlurDeviation, BlurBorder::Hard, gBackgroundBlurBitmap,
+                          "BackgroundBlur");
+    }
+    if (!gCoverShadowBlur) {
+        MakeBlurredBitmap(pixels, width, height, CoverShadowBlurDeviation, BlurBorder::Soft, gCoverShadowBitmap,
+                          "CoverShadowBlur");
+    }
 }
 
 }  // namespace
@@ -193,6 +245,7 @@ void RebuildCoverObjects() {
     RefreshCoverBitmap();
     gBackgroundBlur.SetInput(0, gCoverBitmap.Get());
     gCoverShadowBlur.SetInput(0, gCoverBitmap.Get());
+    MakeCpuBlurs();
     MakeCoverBrush();
 }
 
@@ -214,6 +267,7 @@ void CreateCoverObjects() {
     RefreshCoverBitmap();
     MakeBlur(gBackgroundBlur, BackgroundBlurDeviation, true, "BackgroundBlur");
     MakeBlur(gCoverShadowBlur, CoverShadowBlurDeviation, false, "CoverShadowBlur");
+    MakeCpuBlurs();
     MakeCoverBrush();
 }
 
@@ -221,6 +275,8 @@ void ReleaseCoverBrushAndEffects() {
     gCoverBrush.Release();
     gBackgroundBlur.Release();
     gCoverShadowBlur.Release();
+    gBackgroundBlurBitmap.Release();
+    gCoverShadowBitmap.Release();
 }
 
 void ReleaseDeviceImages() {

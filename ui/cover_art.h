@@ -1,7 +1,8 @@
 #pragma once
 // Cover art and the embedded icons: the current cover reduced to a 500 x 500
 // PNG with GDI+, decoded with WIC into a Direct2D bitmap, with two Gaussian
-// blurs and a bitmap brush built on it; the five icons decoded once per device.
+// blurs (effects, or bitmaps blurred on the CPU where the system has no such
+// effect) and a bitmap brush built on it; the five icons decoded once per device.
 
 #include "graphics/graphics_layer.h"
 
@@ -25,6 +26,12 @@ extern BitmapLayer gCoverBitmap;
 extern EffectLayer gBackgroundBlur;   // std deviation 25, hard border
 extern EffectLayer gCoverShadowBlur;  // std deviation 50, soft border
 extern BitmapBrushLayer gCoverBrush;  // X wrap, Y clamp, linear
+// Where the system has no blur effect, the cover blurred once on the CPU with
+// the same deviation and border (ui/cpu_blur.h), made with the cover and
+// drawn where the effect's output would lie; empty while the effect exists.
+extern BitmapLayer gBackgroundBlurBitmap;  // the cover's size
+extern BitmapLayer gCoverShadowBitmap;     // CoverShadowBlurMargin past each side
+extern const int CoverShadowBlurMargin;
 
 // The embedded icons, decoded once per device.
 enum class IconId { Settings, Home, TamberLogo, ArrowLeft, ArrowRight };
@@ -47,14 +54,15 @@ std::vector<uint8_t> MakeThumbnailPng(std::span<const uint8_t> bytes, int width,
 void RefreshCoverBitmap();
 
 // After gCoverBytes changed: RefreshCoverBitmap, both effects' input 0 on the
-// new bitmap, a new gCoverBrush. Does nothing before the device context
+// new bitmap (or new CPU-blurred bitmaps where an effect is missing), a new
+// gCoverBrush. Does nothing before the device context
 // exists; the first paint builds the objects then.
 void RebuildCoverObjects();
 
 // At device creation, after the shared brush: the five icons (each failure
 // reported, the others go on), then the cover bitmap, both blurs and the brush.
 // A missing blur effect (not registered on the system) is reported and left
-// empty; drawing it is then a no-op.
+// empty; the cover is then blurred on the CPU instead.
 void DecodeIcons();
 void CreateCoverObjects();
 

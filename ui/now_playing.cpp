@@ -106,6 +106,21 @@ void VolumeButton(const LayoutInputs& layout) {
     FillBar(At(sq, 19, 7, 20, 22), BlackRgb, 1.0f);
 }
 
+// The cover's blur: the effect where the system has one, else the bitmap
+// blurred on the CPU, laid where the effect's output lies (a soft border's
+// output reaches margin pixels past the cover on every side).
+void DrawCoverBlur(EffectLayer& effect, BitmapLayer& blurred, float margin, D2D1_POINT_2F offset) {
+    if (effect) {
+        gDeviceContext.DrawEffect(effect, &offset);
+        return;
+    }
+    if (!blurred) return;
+    const D2D1_SIZE_U size = blurred->GetPixelSize();
+    const float left = offset.x - margin;
+    const float top = offset.y - margin;
+    gDeviceContext.DrawBitmap(blurred.Get(), D2D1_RECT_F{left, top, left + size.width, top + size.height});
+}
+
 void Background(const LayoutInputs& layout) {
     const double w = layout.ClientWidth;
     const double h = layout.ClientHeight;
@@ -117,7 +132,7 @@ void Background(const LayoutInputs& layout) {
         const double s = 1.1 * longer / CoverThumbnailSize * layout.DpiScale;
         gDeviceContext.SetTransform(ScaleThenMove(s, 0, 0));
         const D2D1_POINT_2F offset{-25, -25};
-        gDeviceContext.DrawEffect(gBackgroundBlur, &offset);
+        DrawCoverBlur(gBackgroundBlur, gBackgroundBlurBitmap, 0, offset);
         gDeviceContext.SetTransform(Identity());
     }
     gDeviceContext.PopAxisAlignedClip();
@@ -165,7 +180,7 @@ void Cover(const LayoutInputs& layout) {
     // The halo is drawn in pixels of the 500-pixel bitmap, the cover in DIPs.
     gDeviceContext.SetTransform(ScaleThenMove(placement.Scale * layout.DpiScale, placement.OriginX, placement.OriginY));
     const D2D1_POINT_2F origin{0, 0};
-    gDeviceContext.DrawEffect(gCoverShadowBlur, &origin);
+    DrawCoverBlur(gCoverShadowBlur, gCoverShadowBitmap, static_cast<float>(CoverShadowBlurMargin), origin);
     gDeviceContext.SetTransform(ScaleThenMove(placement.Scale, placement.OriginX, placement.OriginY));
     const float size = static_cast<float>(CoverThumbnailSize);
     if (gCoverBrush) {

@@ -133,6 +133,23 @@ class Home(Window):
         return [self.pixel((x, y)) for y in range(box[1], box[3], 2) for x in range(box[0], box[2], 2)]
 
 
+def check_blurred_cover(win, colour, cover_bottom, cover_mid_x):
+    """The cover's two blurs, by the effect or (Wine) by the program's own CPU
+    blur: behind the half-white veil the enlarged blur of a flat cover is that
+    colour half veiled, and under the cover its halo fades smoothly, over
+    three deviations (60 DIPs at a 200-DIP cover), into that background."""
+    veiled = tuple((c + 255) // 2 for c in colour)
+    for spot in ((win.cw - win.p - 20, 130), (win.cw - win.p - 60, 240)):  # clear of texts and the arrow
+        pixel = win.pixel(spot)
+        check(close_to(pixel, veiled, 30), f"the background at {spot} should be the veiled cover {veiled}, is {pixel}")
+    line = [win.pixel((cover_mid_x, cover_bottom + d)) for d in range(2, 64)]
+    steps = [max(abs(a - b) for a, b in zip(p, q)) for p, q in zip(line, line[1:])]
+    check(max(steps) <= 10, f"the halo under the cover should fade smoothly, steps up to {max(steps)}: {line[::8]}")
+    darkest = min(line, key=sum)
+    check(sum(line[-1]) - sum(darkest) >= 40 and close_to(line[-1], veiled, 30),
+          f"no halo fading into the background under the cover: {line[::8]}")
+
+
 def start_home(prefix, args, name, width=None, height=None):
     prefix.clear_settings()
     if width:
@@ -180,6 +197,7 @@ def case_playing(prefix, args):
         # Large mode: the 200-DIP cover at (N + 16, 112) in the embedded green.
         cover = win.pixel((N + 16 + 100, 112 + 100))
         check(close_to(cover, GREEN), f"the cover should be the embedded green, is {cover}")
+        check_blurred_cover(win, GREEN, 112 + 200, N + 16 + 100)
         check(win.dark_in((N + 16, 20, N + 200, 44)) > 40, "no title row")
         # Its list row with the accent (black) playing mark.
         mark = win.pixel((win.cw - win.p + 18, 125 + 12))

@@ -119,6 +119,14 @@ TEST_F(CoverObjectsTest, CoverDrawsWithOrWithoutTheBlurEffect) {
     std::printf("Gaussian blur effect: %s\n", blurAvailable ? "available" : "not registered (reported, skipped)");
     EXPECT_EQ(gCoverShadowBlur.Empty(), !blurAvailable);
     EXPECT_EQ(ReportErrorCount() - reportsBefore, blurAvailable ? 0u : 2u);
+    // Without the effects the cover is blurred on the CPU instead: the
+    // background at the cover's size, the halo three deviations wider each side.
+    EXPECT_EQ(gBackgroundBlurBitmap.Empty(), blurAvailable);
+    EXPECT_EQ(gCoverShadowBitmap.Empty(), blurAvailable);
+    if (!blurAvailable) {
+        EXPECT_EQ(PixelSize(gBackgroundBlurBitmap).width, 500u);
+        EXPECT_EQ(PixelSize(gCoverShadowBitmap).height, 800u);
+    }
 
     ASSERT_TRUE(gDeviceContext.BeginDraw());
     gDeviceContext.Clear(D2D1_COLOR_F{0, 0, 0, 1});
@@ -150,6 +158,28 @@ TEST_F(CoverObjectsTest, NewTrackReplacesCoverButKeepsEffects) {
     EXPECT_EQ(PixelSize(gCoverBitmap).width, 500u);
     const Pixels cover = ReadWicPixels(gCoverSource.Get());
     EXPECT_EQ(cover.At(250, 250), 0xFF00FF00u);
+    if (gBackgroundBlur.Empty()) {
+        // The CPU blurs follow the new cover, read row by row in the right
+        // format: a flat green stays green to the background's edges, and
+        // the halo fades from green to nothing at its corners.
+        const struct {
+            BitmapLayer* Blurred;
+            uint32_t Corner;
+        } blurs[] = {{&gBackgroundBlurBitmap, 0x00FF00u}, {&gCoverShadowBitmap, 0u}};
+        for (const auto& blur : blurs) {
+            ASSERT_FALSE(blur.Blurred->Empty());
+            ASSERT_TRUE(gDeviceContext.BeginDraw());
+            gDeviceContext.Clear(D2D1_COLOR_F{0, 0, 0, 1});
+            gDeviceContext.DrawBitmap(blur.Blurred->Get(), D2D1_RECT_F{0, 0, 300, 300});
+            ASSERT_TRUE(gDeviceContext.EndDraw());
+            const Pixels drawn = ReadBackBuffer(gSwapChain.Get());
+            // The halo's middle lies five deviations inside: all but a level.
+            const uint32_t middle = drawn.At(150, 150);
+            EXPECT_GE((middle >> 8) & 0xFF, 0xFCu) << std::hex << middle;
+            EXPECT_EQ(middle & 0xFF00FF, 0u) << std::hex << middle;
+            EXPECT_EQ(drawn.At(1, 1) & 0xFFFFFF, blur.Corner) << std::hex << drawn.At(1, 1);
+        }
+    }
 
     // An unreadable picture shows the built-in cover, not the last one.
     gCoverBytes.assign(100, 0x77);
@@ -185,6 +215,7 @@ TEST_F(CoverObjectsTest, ObjectsComeBackAfterALostDevice) {
     EXPECT_FALSE(IconBitmap(IconId::Home).Empty());
     EXPECT_FALSE(gCoverBitmap.Empty());
     EXPECT_FALSE(gCoverBrush.Empty());
+    EXPECT_NE(gBackgroundBlur.Empty(), gBackgroundBlurBitmap.Empty());  // one way or the other
     ASSERT_TRUE(gDeviceContext.BeginDraw());
     gDeviceContext.DrawBitmap(IconBitmap(IconId::Home).Get(), D2D1_RECT_F{9, 41, 39, 71});
     gDeviceContext.FillRoundedRectangle(D2D1_ROUNDED_RECT{{50, 50, 250, 250}, 20, 20}, gCoverBrush.Get());
