@@ -39,7 +39,8 @@ set(tamberDepPackages_mpg123 mpg123)
 set(tamberDepPackages_ffmpeg_ape ffmpeg)
 set(tamberDepPackages_xmp libxmp)
 
-function(tamber_deps_fail what)
+function(tamber_deps_fail)
+  string(CONCAT what ${ARGN})
   if(TAMBER_WINDOWS)
     message(FATAL_ERROR "${what}\nBuild the decoder libraries with scripts/deps (scripts/build "
       "runs it) and configure with -DTAMBER_DEPS_PREFIX=<the prefix it prints>; on Windows, "

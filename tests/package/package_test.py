@@ -19,8 +19,15 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "gui"))
 import tamber_gui as gui  # noqa: E402
 from tamber_gui import check  # noqa: E402
 
+# The decoder libraries linked statically into lib\bass.dll and the plug-ins:
+# the Debian source package and a name its copyright file must mention.
+DECODER_LIBRARIES = {"flac": "FLAC", "libogg": "Xiph", "libvorbis": "Xiph", "opus": "Opus",
+                     "opusfile": "opusfile", "mpg123": "mpg123", "ffmpeg": "FFmpeg", "libxmp": "xmp"}
+PLUGINS = ("Plugins/cod_ape.dll", "Plugins/cod_mod.dll")
 SHIPPED = {"tamber.exe", "lyrisk.dll", "lib/", "lib/bass.dll", "Plugins/", "README.txt", "LICENSES/",
-           "LICENSES/gcc-runtime.txt", "LICENSES/GPL-3.txt", "LICENSES/mingw-w64.txt"}
+           "LICENSES/gcc-runtime.txt", "LICENSES/GPL-3.txt", "LICENSES/mingw-w64.txt",
+           "LICENSES/ffmpeg-LGPL-2.1.txt", *PLUGINS,
+           *(f"LICENSES/{package}.txt" for package in DECODER_LIBRARIES)}
 FOLDER = "程序 Tamber"  # a GBK name with a space: paths as users have them
 
 
@@ -33,8 +40,15 @@ def check_contents(archive):
     check(inside == SHIPPED, f"unexpected contents: extra {sorted(inside - SHIPPED)}, missing {sorted(SHIPPED - inside)}")
     readme = archive.read(f"{root}/README.txt").decode("utf-8-sig")
     check("lib\\bass.dll" in readme and "歌词" in readme, "README.txt must be the Chinese and English user readme")
-    for dll in ("tamber.exe", "lyrisk.dll", "lib/bass.dll"):
+    for dll in ("tamber.exe", "lyrisk.dll", "lib/bass.dll", *PLUGINS):
         check(archive.read(f"{root}/{dll}")[:2] == b"MZ", f"{dll} is no Windows binary")
+    for package, name in DECODER_LIBRARIES.items():
+        text = archive.read(f"{root}/LICENSES/{package}.txt").decode("utf-8", "replace")
+        check("Copyright" in text and name.lower() in text.lower(),
+              f"LICENSES/{package}.txt is not the copyright of {name}")
+    lgpl = archive.read(f"{root}/LICENSES/ffmpeg-LGPL-2.1.txt").decode("utf-8", "replace")
+    check("GNU LESSER GENERAL PUBLIC LICENSE" in lgpl and "Version 2.1" in lgpl,
+          "LICENSES/ffmpeg-LGPL-2.1.txt is not the LGPL 2.1 that FFmpeg is under")
     return root
 
 
