@@ -3,7 +3,7 @@
 // the headers, as a folder scan does, and with the decoder made at creation),
 // and how long a position read waits while streams decode (goal: never a
 // decode burst; the user interface reads it every 100 ms).
-//   bench_audio [--seconds N] [--files-only] [--churn N] [--decode] [FILE...]
+//   bench_audio [--seconds N] [--files-only] [--churn N] [--decode] [--plugin DLL]... [FILE...]
 // plays N seconds (default 10) of a 60-s WAV and of each FILE (scripts/bench
 // passes 60-s music-rate files made by the real encoders). --decode instead
 // decodes each FILE whole through the decode-only entry, as fast as it goes:
@@ -34,6 +34,7 @@ DllFunction<decltype(&BASS_ChannelBytes2Seconds)> gSeconds(gBass, "BASS_ChannelB
 DllFunction<decltype(&BASS_ChannelSeconds2Bytes)> gBytes(gBass, "BASS_ChannelSeconds2Bytes");
 DllFunction<decltype(&BASS_ChannelGetPosition)> gPosition(gBass, "BASS_ChannelGetPosition");
 DllFunction<decltype(&BASS_ChannelSetPosition)> gSetPosition(gBass, "BASS_ChannelSetPosition");
+DllFunction<decltype(&BASS_PluginLoad)> gPluginLoad(gBass, "BASS_PluginLoad");
 DllFunction<decltype(&TamberDecoderOpen)> gDecoderOpen(gBass, "TamberDecoderOpen");
 DllFunction<decltype(&TamberDecoderRead)> gDecoderRead(gBass, "TamberDecoderRead");
 DllFunction<decltype(&TamberDecoderFree)> gDecoderFree(gBass, "TamberDecoderFree");
@@ -130,6 +131,7 @@ int main(int argc, char** argv) {
     double seconds = 10;
     std::vector<std::string> files;
     bool filesOnly = false, decodeOnly = false;
+    std::vector<std::string> plugins;  // codec plug-ins to load first
     int churn = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
@@ -140,6 +142,8 @@ int main(int argc, char** argv) {
             filesOnly = true;
         } else if (std::strcmp(argv[i], "--decode") == 0) {
             decodeOnly = true;
+        } else if (std::strcmp(argv[i], "--plugin") == 0 && i + 1 < argc) {
+            plugins.emplace_back(argv[++i]);
         } else {
             files.emplace_back(argv[i]);
         }
@@ -148,6 +152,7 @@ int main(int argc, char** argv) {
         std::printf("bench_audio: BASS_Init failed\n");
         return 1;
     }
+    for (const std::string& plugin : plugins) gPluginLoad(plugin.c_str(), 0);
     if (decodeOnly) {
         // Media Foundation wants COM on the thread that makes its decoders.
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
