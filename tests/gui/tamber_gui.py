@@ -23,7 +23,13 @@ from pathlib import Path
 from PIL import Image
 
 LIGHT = (243, 243, 243)
-VEILED = 249  # white 0.5 over LIGHT
+
+
+def is_veiled(pixel):
+    """White 0.5 over the blurred built-in cover (a light grey disc) or over
+    LIGHT where no blur shows: a light grey, never the window colour's
+    flat white nor a dark pixel."""
+    return all(228 <= c <= 252 for c in pixel) and max(pixel) - min(pixel) <= 6
 SETTINGS_RELATIVE = Path("AppData/Local/Tamber/Settings/settings.ini")
 REPO = Path(__file__).resolve().parents[2]
 BASE_PREFIX = {"x86_64": REPO / "build/wineprefix64", "i686": REPO / "build/wineprefix"}
@@ -266,7 +272,7 @@ def case_first_start(prefix, args):
             check(is_light(pixel), f"client ({x}, {y}) should be RGB{LIGHT}, is {pixel}")
         for x, y in [(100, 2), (400, 15), (300, 200), (60, 300)]:
             pixel = image.getpixel((cx + x, cy + y))
-            check(all(abs(c - VEILED) <= 3 for c in pixel), f"client ({x}, {y}) should be veiled ~{VEILED}, is {pixel}")
+            check(is_veiled(pixel), f"client ({x}, {y}) should be veiled, is {pixel}")
         # The navigation pill: black (the accent under Wine) at x 4..8, y 44..68.
         for x, y in [(5, 46), (6, 56), (7, 66), (5, 67), (7, 45)]:
             pixel = image.getpixel((cx + x, cy + y))
@@ -276,7 +282,7 @@ def case_first_start(prefix, args):
             check(not is_black(pixel), f"({x}, {y}) lies outside the pill but is {pixel}")
         # The current page's button square (4, 36)-(44, 76) in black 0.1 over the veil.
         pixel = image.getpixel((cx + 12, cy + 40))
-        check(all(abs(c - 224) <= 4 for c in pixel), f"home button square should be ~224, is {pixel}")
+        check(all(abs(c - 222) <= 8 for c in pixel), f"home button square should be ~222, is {pixel}")
     finally:
         code = program.close()
     values = prefix.read_settings()
@@ -418,7 +424,7 @@ def case_devices(prefix, args):
             pixel = image.getpixel((cx + x, cy + y))
             check(is_light(pixel), f"on WARP, client ({x}, {y}) should be RGB{LIGHT}, is {pixel}")
         pixel = image.getpixel((cx + 300, cy + 200))
-        check(all(abs(c - VEILED) <= 3 for c in pixel), f"on WARP, the veil should be ~{VEILED}, is {pixel}")
+        check(is_veiled(pixel), f"on WARP, the veil should show, is {pixel}")
     finally:
         code = program.close()
     check(code == 0, f"exit code {code} on WARP")
