@@ -126,6 +126,7 @@ std::unique_ptr<CodecSource> OpenModuleDecoder(std::unique_ptr<CodecBytes> bytes
     if (bytes->ReadAt(0, head) != head.size() || ModuleFormatOf(head) == ModuleFormat::None) return nullptr;
     std::vector<uint8_t> data(static_cast<size_t>(bytes->Size()));
     if (bytes->ReadAt(0, data) != data.size()) return nullptr;
+    if (ModuleFormatOf(head) == ModuleFormat::Mod && !ModSamplesFitFile(data)) return nullptr;
 
     Context player(xmp_create_context());
     if (!player) return nullptr;

@@ -15,3 +15,8 @@ enum class ModuleFormat { None, Xm, It, S3m, Mod };
 
 // head: the first ModuleHeadBytes of the file, or all of a shorter one.
 ModuleFormat ModuleFormatOf(std::span<const uint8_t> head);
+
+// A MOD whose samples, as its headers declare them, lie within the file.
+// The renderer takes sample lengths on trust and, playing one that runs far
+// past the file's end, writes outside its buffers.
+bool ModSamplesFitFile(std::span<const uint8_t> file);

@@ -220,3 +220,17 @@ TEST(ModuleDecoder, EveryPrefixIsRefusedOrEndsCleanly) {
 }
 
 }  // namespace
+
+// The renderer takes a MOD's sample lengths on trust and writes outside its
+// buffers playing one that runs far past the file (found by fuzz_module).
+TEST(ModuleFormat, RefusesAModWhoseSamplesRunPastTheFile) {
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(CodecFixture("tune.mod"), text, 1 << 20));
+    std::vector<uint8_t> mod(text.begin(), text.end());
+    EXPECT_TRUE(ModSamplesFitFile(mod));
+    constexpr size_t FourthSampleLength = 20 + 3 * 30 + 22;  // title, three sample headers, the length's place
+    mod[FourthSampleLength] = 0xFC;  // 129024 bytes declared
+    mod[FourthSampleLength + 1] = 0x00;
+    EXPECT_FALSE(ModSamplesFitFile(mod));
+    EXPECT_EQ(OpenModuleDecoder(MemoryBytes(mod)), nullptr);
+}
