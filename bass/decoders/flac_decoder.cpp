@@ -8,6 +8,7 @@
 
 #include "bass/decoders/builtin_decoders.h"
 #include "bass/decoders/file_source.h"
+#include "bass/decoders/pending_audio.h"
 #include "bass/logic/sample_convert.h"
 
 namespace {
@@ -50,27 +51,23 @@ public:
         uint32_t done = 0;
         uint32_t idle = 0;
         while (done < frames) {
-            if (PendingAt < Pending.size()) {
-                size_t take = std::min<size_t>(Pending.size() - PendingAt, size_t{frames - done} * ChannelCount);
-                std::memcpy(samples + size_t{done} * ChannelCount, Pending.data() + PendingAt, take * sizeof(float));
-                PendingAt += take;
-                done += static_cast<uint32_t>(take / ChannelCount);
+            if (!Pending.Empty()) {
+                done += Pending.TakeInto(samples + size_t{done} * ChannelCount, frames - done, ChannelCount);
                 continue;
             }
             if (Ended || idle++ > MaxIdleTurns) break;
             uint64_t before = File.Tell();
             if (!FLAC__stream_decoder_process_single(Handle.get()) ||
                 FLAC__stream_decoder_get_state(Handle.get()) == FLAC__STREAM_DECODER_END_OF_STREAM) {
-                Ended = PendingAt >= Pending.size();
+                Ended = Pending.Empty();
             }
-            if (File.Tell() != before || PendingAt < Pending.size()) idle = 0;
+            if (File.Tell() != before || !Pending.Empty()) idle = 0;
         }
         return done;
     }
 
     bool Seek(uint64_t frame) override {
-        Pending.clear();
-        PendingAt = 0;
+        Pending.Clear();
         Ended = false;
         if (frame >= TotalFrames) {
             Ended = true;
@@ -80,7 +77,7 @@ public:
         if (FLAC__stream_decoder_seek_absolute(Handle.get(), frame)) return true;
         if (FLAC__stream_decoder_get_state(Handle.get()) == FLAC__STREAM_DECODER_SEEK_ERROR)
             FLAC__stream_decoder_flush(Handle.get());
-        Pending.clear();
+        Pending.Clear();
         Ended = true;
         return false;
     }
@@ -92,14 +89,14 @@ private:
     // refused at creation rather than played as silence: the first frame
     // must decode. It stays as the first audio read.
     bool FirstFrameDecodes() {
-        for (uint32_t idle = 0; Pending.empty() && idle <= MaxIdleTurns; ++idle) {
+        for (uint32_t idle = 0; Pending.Empty() && idle <= MaxIdleTurns; ++idle) {
             uint64_t before = File.Tell();
             if (!FLAC__stream_decoder_process_single(Handle.get()) ||
                 FLAC__stream_decoder_get_state(Handle.get()) == FLAC__STREAM_DECODER_END_OF_STREAM)
                 break;
             if (File.Tell() != before) idle = 0;
         }
-        return !Pending.empty();
+        return !Pending.Empty();
     }
 
     // A stream whose STREAMINFO leaves the length open, or claims one past
@@ -119,8 +116,7 @@ private:
         Counting = false;
         TotalFrames = frames;
         // The seek hands the first frame to WriteCb: it is what reading starts with.
-        Pending.clear();
-        PendingAt = 0;
+        Pending.Clear();
         if (frames == 0 || !FLAC__stream_decoder_seek_absolute(Handle.get(), 0)) return 0;
         return frames;
     }
@@ -175,11 +171,8 @@ private:
         if (bits < MinBitsPerSample || bits > MaxBitsPerSample || channels == 0) return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
         // Whatever the frame's depth, full scale is 1.0.
         float scale = 1.0f / static_cast<float>(uint64_t{1} << (bits - 1));
-        std::vector<float>& out = self->Pending;
-        if (self->PendingAt >= out.size()) {
-            out.clear();
-            self->PendingAt = 0;
-        }
+        if (self->Pending.Empty()) self->Pending.Clear();
+        std::vector<float>& out = self->Pending.Samples;
         size_t base = out.size();
         if (channels == self->ChannelCount) {
             out.resize(base + size_t{frames} * channels);
@@ -206,8 +199,7 @@ private:
     uint64_t CountedFrames = 0;
     uint32_t Rate = 0, ChannelCount = 0, Bits = 0;
     uint64_t TotalFrames = 0;
-    std::vector<float> Pending;  // decoded, not yet read
-    size_t PendingAt = 0;
+    PendingAudio Pending;
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "bass/decoders/builtin_decoders.h"
 #include "bass/decoders/file_source.h"
+#include "bass/decoders/pending_audio.h"
 #include "bass/logic/sample_convert.h"
 
 namespace {
@@ -85,11 +86,8 @@ public:
         uint32_t done = 0;
         uint32_t errors = 0;
         while (done < frames) {
-            if (PendingAt < Pending.size()) {
-                size_t take = std::min<size_t>(Pending.size() - PendingAt, size_t{frames - done} * ChannelCount);
-                std::copy_n(Pending.begin() + static_cast<std::ptrdiff_t>(PendingAt), take, samples + size_t{done} * ChannelCount);
-                PendingAt += take;
-                done += static_cast<uint32_t>(take / ChannelCount);
+            if (!Pending.Empty()) {
+                done += Pending.TakeInto(samples + size_t{done} * ChannelCount, frames - done, ChannelCount);
                 continue;
             }
             if (Ended) break;
@@ -115,20 +113,13 @@ public:
             size_t count = got / sizeof(float) / channels * channels;
             Decoded.resize(count);
             std::memcpy(Decoded.data(), Bytes.data(), count * sizeof(float));
-            Pending.clear();
-            PendingAt = 0;
-            if (Converter->Passes(rate, channels)) {
-                Pending.swap(Decoded);
-            } else {
-                Converter->Convert(Decoded, rate, channels, &Pending);  // joined files of other formats
-            }
+            Pending.Refill(Decoded, *Converter, rate, channels);
         }
         return done;
     }
 
     bool Seek(uint64_t frame) override {
-        Pending.clear();
-        PendingAt = 0;
+        Pending.Clear();
         Converter->Reset();
         Ended = false;
         if (frame > TotalFrames) return false;
@@ -144,8 +135,8 @@ private:
     bool Ended = false;
     std::optional<FormatConverter> Converter;
     std::vector<uint8_t> Bytes;
-    std::vector<float> Decoded, Pending;
-    size_t PendingAt = 0;
+    std::vector<float> Decoded;
+    PendingAudio Pending;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "bass/decoders/builtin_decoders.h"
 #include "bass/decoders/file_source.h"
+#include "bass/decoders/pending_audio.h"
 #include "bass/decoders/vorbis_channel_order.h"
 #include "bass/logic/sample_convert.h"
 
@@ -59,11 +60,8 @@ public:
         uint32_t done = 0;
         uint32_t holes = 0;
         while (done < frames) {
-            if (PendingAt < Pending.size()) {
-                size_t take = std::min<size_t>(Pending.size() - PendingAt, size_t{frames - done} * ChannelCount);
-                std::copy_n(Pending.begin() + static_cast<std::ptrdiff_t>(PendingAt), take, samples + size_t{done} * ChannelCount);
-                PendingAt += take;
-                done += static_cast<uint32_t>(take / ChannelCount);
+            if (!Pending.Empty()) {
+                done += Pending.TakeInto(samples + size_t{done} * ChannelCount, frames - done, ChannelCount);
                 continue;
             }
             Packet.resize(size_t{ReadFrames} * DecoderMaxChannels);
@@ -77,20 +75,13 @@ public:
             uint32_t channels = static_cast<uint32_t>(linkChannels);
             Packet.resize(static_cast<size_t>(got) * channels);
             ReorderVorbisChannels(Packet.data(), static_cast<size_t>(got), channels);
-            Pending.clear();
-            PendingAt = 0;
-            if (Converter->Passes(OpusRate, channels)) {
-                Pending.swap(Packet);
-            } else {
-                Converter->Convert(Packet, OpusRate, channels, &Pending);  // a chained link of other channels
-            }
+            Pending.Refill(Packet, *Converter, OpusRate, channels);
         }
         return done;
     }
 
     bool Seek(uint64_t frame) override {
-        Pending.clear();
-        PendingAt = 0;
+        Pending.Clear();
         // opusfile takes only places before the last sample; the end itself
         // is a place a stream may be set to, where reading gives nothing.
         AtEnd = frame == TotalFrames;
@@ -103,8 +94,8 @@ private:
     uint32_t ChannelCount = 0;
     uint64_t TotalFrames = 0;
     std::optional<FormatConverter> Converter;
-    std::vector<float> Packet, Pending;
-    size_t PendingAt = 0;
+    std::vector<float> Packet;
+    PendingAudio Pending;
     bool AtEnd = false;
 };
 

@@ -10,6 +10,7 @@
 
 #include "bass/decoders/builtin_decoders.h"
 #include "bass/decoders/file_source.h"
+#include "bass/decoders/pending_audio.h"
 #include "bass/decoders/vorbis_channel_order.h"
 #include "bass/logic/sample_convert.h"
 
@@ -59,11 +60,8 @@ public:
         uint32_t done = 0;
         uint32_t holes = 0;
         while (done < frames) {
-            if (PendingAt < Pending.size()) {
-                size_t take = std::min<size_t>(Pending.size() - PendingAt, size_t{frames - done} * ChannelCount);
-                std::copy_n(Pending.begin() + static_cast<std::ptrdiff_t>(PendingAt), take, samples + size_t{done} * ChannelCount);
-                PendingAt += take;
-                done += static_cast<uint32_t>(take / ChannelCount);
+            if (!Pending.Empty()) {
+                done += Pending.TakeInto(samples + size_t{done} * ChannelCount, frames - done, ChannelCount);
                 continue;
             }
             float** pcm = nullptr;
@@ -80,21 +78,13 @@ public:
             for (long i = 0; i < got; ++i)
                 for (uint32_t c = 0; c < channels; ++c) Interleaved[static_cast<size_t>(i) * channels + c] = pcm[c][i];
             ReorderVorbisChannels(Interleaved.data(), static_cast<size_t>(got), channels);
-            Pending.clear();
-            PendingAt = 0;
-            if (Converter->Passes(rate, channels)) {
-                Pending.swap(Interleaved);
-            } else {
-                // A chained file whose next link has another format.
-                Converter->Convert(Interleaved, rate, channels, &Pending);
-            }
+            Pending.Refill(Interleaved, *Converter, rate, channels);
         }
         return done;
     }
 
     bool Seek(uint64_t frame) override {
-        Pending.clear();
-        PendingAt = 0;
+        Pending.Clear();
         Converter->Reset();
         return ov_pcm_seek(&Vf, static_cast<ogg_int64_t>(frame)) == 0;
     }
@@ -106,8 +96,8 @@ private:
     uint32_t Rate = 0, ChannelCount = 0;
     uint64_t TotalFrames = 0;
     std::optional<FormatConverter> Converter;
-    std::vector<float> Interleaved, Pending;
-    size_t PendingAt = 0;
+    std::vector<float> Interleaved;
+    PendingAudio Pending;
 };
 
 }  // namespace
