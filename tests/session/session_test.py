@@ -121,7 +121,9 @@ class Drops(SessionCase):
         dropped = [win(names[i % 3]) for i in range(100)]
         # A pause right after it is a later user action: the drop's other files
         # are then only added, not loaded one by one (300 ms of fade each).
-        states = self.run_script([f"drop {'|'.join(dropped)}", "state", "toggle", "wait 3000", "state"], 2)
+        # The script's commands are posted one after another: the pause waits
+        # until the posted drop is being added.
+        states = self.run_script([f"drop {'|'.join(dropped)}", "state", "wait 400", "toggle", "wait 3000", "state"], 2)
         at_once, added = states
         self.assertLess(at_once["LastDropMs"], 50.0, "Drop held its source")
         self.assertEqual([row["Path"] for row in added["Rows"]], dropped)
