@@ -536,10 +536,10 @@ class Formats(SoundCase):
         """With Wine's GStreamer bridge out of reach, as on a Windows without
         extra codecs: Media Foundation loads it by its full path through COM,
         past any DLL override, so the prefix's copy is moved aside."""
-        prefix = Path(os.environ["WINEPREFIX"])
+        windows = windows_folder()
         moved = []
         for folder in ("system32", "syswow64"):
-            dll = prefix / "drive_c" / "windows" / folder / "winegstreamer.dll"
+            dll = windows / folder / "winegstreamer.dll"
             if dll.exists():
                 dll.rename(dll.with_suffix(".dll.rig-aside"))
                 moved.append(dll)
@@ -554,12 +554,17 @@ class Formats(SoundCase):
         self.assertEqual(loaded, [], "the system's codecs were used")
 
 
+def windows_folder():
+    """The test prefix's C:\\windows, as the emulator (which picks the prefix) sees it."""
+    out = subprocess.run([ARGS.emulator, "winepath", "-u", "C:\\windows"], capture_output=True, text=True,
+                         timeout=120, check=True)
+    return Path(out.stdout.strip()).resolve()
+
+
 def restore_moved_codecs():
     """A run killed inside the no-codecs case leaves the bridge aside."""
-    prefix = os.environ.get("WINEPREFIX")
-    if prefix:
-        for aside in Path(prefix, "drive_c", "windows").glob("*/winegstreamer.dll.rig-aside"):
-            aside.rename(aside.with_suffix("").with_suffix(".dll"))
+    for aside in windows_folder().glob("*/winegstreamer.dll.rig-aside"):
+        aside.rename(aside.with_suffix("").with_suffix(".dll"))
 
 
 def main():
