@@ -10,6 +10,7 @@
 #include "ui/home_input_hooks.h"
 #include "ui/input_regions.h"
 #include "ui/pages.h"
+#include "ui/startup_trace.h"
 #include "ui/ui_state.h"
 
 #include <windows.h>
@@ -166,6 +167,10 @@ class WindowInputHost final : public InputHost {
 public:
     void StartAnimation(int slot, int from, int to, int easing, int durationMs) override {
         StartSlotAnimation(slot, from, to, easing, durationMs);
+        // The GUI tests judge the pill's two-stage motion from these lines
+        // and the drawn ends: screenshots come too late on a busy machine.
+        if (slot == SlotNavLead) TraceStartup("nav lead starts");
+        if (slot == SlotNavTrail) TraceStartup("nav trail starts");
     }
 
     void WaitDispatching(int milliseconds) override {

@@ -4,7 +4,11 @@
 #include "ui/backdrop.h"
 #include "ui/cover_art.h"
 #include "ui/frame.h"
+#include "ui/input_regions.h"
+#include "ui/startup_trace.h"
 #include "ui/ui_state.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -54,6 +58,12 @@ void DrawNavigationBar() {
     } else {
         top = static_cast<float>(gNavIndicatorTrail) + PillTop;
         bottom = static_cast<float>(gNavIndicatorLead) + PillBottom;
+    }
+    const auto atRest = [](float end, float home) { return end == home || end == home + NavSettingsOffset; };
+    if (!atRest(top, PillTop) || !atRest(bottom, PillBottom)) {
+        char line[48];
+        std::snprintf(line, sizeof line, "nav pill %.0f..%.0f", top, bottom);
+        TraceStartup(line);
     }
     gSharedBrush.SetColor(MakeD2DColour(AccentColour()));
     gDeviceContext.FillRoundedRectangle(D2D1_ROUNDED_RECT{{PillLeft, top, PillRight, bottom}, PillRadius, PillRadius},
