@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "metadata/byte_reader.h"
+#include "metadata/mpeg.h"
+#include "metadata/ogg.h"
+#include "metadata/wma.h"
 
 namespace {
 
@@ -78,36 +81,17 @@ bool ProbeFlac(const ReadAtFn& read, uint64_t start, uint64_t fileBytes, ProbedS
 
 // ---- Ogg Vorbis and Opus ----
 
-constexpr uint32_t OggPageHeaderBytes = 27;
 constexpr uint32_t OggMaxSegments = 255;
 constexpr uint32_t OggFirstPacketBytes = 32;  // enough of an identification header
 constexpr uint32_t OggMaxPageBytes = OggPageHeaderBytes + OggMaxSegments + OggMaxSegments * 255;
-constexpr uint8_t OggBeginOfStream = 0x02;
-constexpr uint64_t OggNoGranule = ~uint64_t{0};
 constexpr uint32_t OpusOutputRate = 48000;  // whatever the input rate was
-
-struct OggPage {
-    uint8_t Type = 0;
-    uint64_t Granule = 0;
-    uint32_t Serial = 0;
-    uint8_t Segments = 0;
-};
-
-bool ReadOggPage(ByteReader& r, OggPage* page) {
-    if (!r.Match("OggS") || r.U8() != 0) return false;  // version 0 only
-    page->Type = r.U8();
-    page->Granule = r.U64LE();
-    page->Serial = r.U32LE();
-    r.Skip(4 + 4);  // sequence number, CRC
-    page->Segments = r.U8();
-    return !r.Failed();
-}
 
 bool ProbeOgg(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed) {
     std::vector<uint8_t> head = ReadBlock(read, 0, fileBytes, OggPageHeaderBytes + OggMaxSegments + OggFirstPacketBytes);
     ByteReader r(head);
-    OggPage first;
-    if (!ReadOggPage(r, &first) || !(first.Type & OggBeginOfStream) || !r.Skip(first.Segments)) return false;
+    OggPageHeader first;
+    if (!ReadOggPageHeader(r, first) || first.Version != 0 || !(first.Type & OggBeginOfStream) || !r.Skip(first.Segments))
+        return false;
     uint32_t rate = 0, channels = 0;
     uint64_t preSkip = 0;
     if (r.Match("\x01vorbis")) {
@@ -130,14 +114,10 @@ bool ProbeOgg(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed) {
     // number of samples decoded. It lies within the last page's size of the end.
     uint64_t tailStart = fileBytes - std::min<uint64_t>(fileBytes, OggMaxPageBytes);
     std::vector<uint8_t> tail = ReadBlock(read, tailStart, fileBytes, OggMaxPageBytes);
-    for (size_t at = tail.size() >= OggPageHeaderBytes ? tail.size() - OggPageHeaderBytes + 1 : 0; at-- > 0;) {
-        if (tail[at] != 'O') continue;
-        ByteReader pageReader(std::span<const uint8_t>(tail).subspan(at));
-        OggPage page;
-        if (!ReadOggPage(pageReader, &page) || page.Serial != first.Serial || page.Granule == OggNoGranule) continue;
-        return page.Granule > preSkip && Accept(rate, channels, page.Granule - preSkip, probed);
-    }
-    return false;
+    const auto last = FindLastOggPage(tail, [&](const OggPageHeader& page) {
+        return page.Version == 0 && page.Serial == first.Serial && page.Granule != OggNoGranule;
+    });
+    return last && last->Granule > preSkip && Accept(rate, channels, last->Granule - preSkip, probed);
 }
 
 // ---- MP4 ----
@@ -316,21 +296,11 @@ bool ProbeMp4(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed) {
 
 // ---- ASF (WMA) ----
 
-using AsfGuid = std::array<uint8_t, 16>;
-constexpr AsfGuid AsfHeaderObject = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                     0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-constexpr AsfGuid AsfFilePropertiesObject = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
-                                             0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-constexpr AsfGuid AsfStreamPropertiesObject = {0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF, 0x11,
-                                               0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-constexpr AsfGuid AsfAudioMedia = {0x40, 0x9E, 0x69, 0xF8, 0x4D, 0x5B, 0xCF, 0x11,
-                                   0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
 constexpr uint32_t AsfObjectHeaderBytes = 24;      // GUID, size
 constexpr uint32_t AsfHeaderObjectBytes = 30;      // + object count, two reserved bytes
 constexpr uint32_t AsfMaxHeaderObjects = 1024;
 constexpr uint32_t AsfFilePropertiesBytes = AsfObjectHeaderBytes + 68;        // up to the flags
 constexpr uint32_t AsfStreamPropertiesBytes = AsfObjectHeaderBytes + 54 + 8;  // up to the WAVEFORMATEX's rate
-constexpr uint32_t AsfBroadcastFlag = 0x1;         // durations are not valid
 constexpr uint64_t HundredNsPerMs = 10000;
 constexpr uint32_t AsfWmaFirstFormatTag = 0x0160;  // WMA 1; then 2, Pro and Lossless
 constexpr uint32_t AsfWmaLastFormatTag = 0x0163;
@@ -342,7 +312,7 @@ bool IsGuid(std::span<const uint8_t> bytes, const AsfGuid& guid) {
 bool ProbeAsf(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed) {
     std::vector<uint8_t> head = ReadBlock(read, 0, fileBytes, AsfHeaderObjectBytes);
     ByteReader r(head);
-    if (!IsGuid(r.Span(16), AsfHeaderObject)) return false;
+    if (!IsGuid(r.Span(16), AsfHeaderObjectId)) return false;
     probed->Kind = StreamKind::Asf;
     uint64_t headerEnd = std::min(r.U64LE(), fileBytes);
     uint32_t count = std::min(r.U32LE(), AsfMaxHeaderObjects);
@@ -358,15 +328,13 @@ bool ProbeAsf(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed) {
         std::span<const uint8_t> id = o.Span(16);
         uint64_t size = o.U64LE();
         if (o.Failed() || size < AsfObjectHeaderBytes || size > headerEnd - pos) return false;
-        if (IsGuid(id, AsfFilePropertiesObject)) {
-            o.Skip(16 + 8 + 8 + 8);  // file id, file size, creation date, packet count
-            playHundredNs = o.U64LE();
-            o.Skip(8);  // send duration
-            prerollMs = o.U64LE();
-            uint32_t flags = o.U32LE();
-            haveFile = !o.Failed() && !(flags & AsfBroadcastFlag);
-        } else if (IsGuid(id, AsfStreamPropertiesObject) && channels == 0) {
-            bool audio = IsGuid(o.Span(16), AsfAudioMedia);
+        if (IsGuid(id, AsfFilePropertiesId)) {
+            AsfFileProperties properties;
+            haveFile = ReadAsfFileProperties(o, properties) && !properties.Broadcast;
+            playHundredNs = properties.PlayDuration;
+            prerollMs = properties.PrerollMs;
+        } else if (IsGuid(id, AsfStreamPropertiesId) && channels == 0) {
+            bool audio = IsGuid(o.Span(16), AsfAudioMediaId);
             o.Skip(16 + 8 + 4 + 4 + 2 + 4);  // error correction type, time offset, data lengths, flags, reserved
             uint32_t formatTag = o.U16LE();
             uint32_t streamChannels = o.U16LE();
@@ -388,54 +356,11 @@ bool ProbeAsf(const ReadAtFn& read, uint64_t fileBytes, ProbedStream* probed) {
 
 // ---- MP3 (MPEG audio) ----
 
-constexpr uint32_t MpegHeaderBytes = 4;
 constexpr uint32_t MpegSyncSearchBytes = 4096;  // junk tolerated before the first frame
 constexpr uint32_t MpegMaxFrameBytes = 2881;    // layer II at 384 kbit/s and 8 kHz, with padding
 constexpr uint32_t MpegFramesChecked = 3;       // consecutive matching frames before we believe the sync
 constexpr uint32_t Id3v1Bytes = 128;
-constexpr uint32_t XingFramesFlag = 0x1;
-constexpr uint32_t VbriOffset = MpegHeaderBytes + 32;
-
-struct MpegFrame {
-    int Version = 0;  // 1 (MPEG-1), 2 (MPEG-2) or 3 (MPEG-2.5)
-    int Layer = 0;
-    uint32_t BitRate = 0;  // bit/s
-    uint32_t SampleRate = 0;
-    uint32_t Channels = 0;
-    uint32_t Bytes = 0;
-    uint32_t Samples = 0;       // per frame
-    uint32_t SideInfoBytes = 0; // where a Xing header starts after the frame header
-};
-
-bool ParseMpegFrame(std::span<const uint8_t> h, MpegFrame* f) {
-    static constexpr uint16_t BitRates[5][15] = {
-        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},  // MPEG-1 layer I
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},     // MPEG-1 layer II
-        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},      // MPEG-1 layer III
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},     // MPEG-2/2.5 layer I
-        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},          // MPEG-2/2.5 layers II, III
-    };
-    static constexpr uint32_t SampleRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
-    if (h.size() < MpegHeaderBytes || h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return false;
-    uint32_t versionBits = h[1] >> 3 & 3, layerBits = h[1] >> 1 & 3;
-    uint32_t bitRateIndex = h[2] >> 4, rateIndex = h[2] >> 2 & 3, padding = h[2] >> 1 & 1;
-    if (versionBits == 1 || layerBits == 0 || bitRateIndex == 0 || bitRateIndex == 15 || rateIndex == 3) return false;
-    f->Version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 3;
-    f->Layer = 4 - static_cast<int>(layerBits);
-    int table = f->Version == 1 ? f->Layer - 1 : f->Layer == 1 ? 3 : 4;
-    f->BitRate = BitRates[table][bitRateIndex] * 1000u;
-    f->SampleRate = SampleRates[f->Version - 1][rateIndex];
-    f->Channels = (h[3] >> 6) == 3 ? 1 : 2;
-    if (f->Layer == 1) {
-        f->Samples = 384;
-        f->Bytes = (12 * f->BitRate / f->SampleRate + padding) * 4;
-    } else {
-        f->Samples = f->Layer == 3 && f->Version != 1 ? 576 : 1152;
-        f->Bytes = f->Samples / 8 * f->BitRate / f->SampleRate + padding;
-    }
-    f->SideInfoBytes = f->Version == 1 ? (f->Channels == 1 ? 17 : 32) : (f->Channels == 1 ? 9 : 17);
-    return true;
-}
+constexpr uint32_t VbriOffset = MpegFrameHeaderBytes + 32;
 
 // ---- Tags after the audio: ID3v1, APEv2 and Lyrics3 in any order ----
 
@@ -504,8 +429,8 @@ uint64_t AudioEnd(const ReadAtFn& read, uint64_t audioStart, uint64_t end) {
 constexpr uint32_t CountBlockBytes = 64 * 1024;
 constexpr uint32_t ResyncMaxBytes = 64 * 1024;  // junk between frames tolerated before giving up
 
-bool SameStream(const MpegFrame& a, const MpegFrame& b) {
-    return a.Version == b.Version && a.Layer == b.Layer && a.SampleRate == b.SampleRate;
+bool SameStream(const MpegFrameHeader& a, const MpegFrameHeader& b) {
+    return a.Version == b.Version && a.Layer == b.Layer && a.SampleRateHz == b.SampleRateHz;
 }
 
 // Decoded samples of the frames between start and end, counted frame by
@@ -513,20 +438,21 @@ bool SameStream(const MpegFrame& a, const MpegFrame& b) {
 // music for minutes at a time, so no sample of its frames tells the length
 // within a percent. Junk between frames is skipped when a frame of the same
 // stream follows it; the count ends where the frames do.
-uint64_t CountMpegSamples(const ReadAtFn& read, uint64_t start, uint64_t end, const MpegFrame& first) {
+uint64_t CountMpegSamples(const ReadAtFn& read, uint64_t start, uint64_t end, const MpegFrameHeader& first) {
     std::vector<uint8_t> block;
     uint64_t blockAt = 0, samples = 0, pos = start, junk = 0;
-    while (pos + MpegHeaderBytes <= end) {
-        if (pos < blockAt || pos + MpegHeaderBytes > blockAt + block.size()) {
+    while (pos + MpegFrameHeaderBytes <= end) {
+        if (pos < blockAt || pos + MpegFrameHeaderBytes > blockAt + block.size()) {
             blockAt = pos;
             block = ReadBlock(read, pos, end, CountBlockBytes);
-            if (block.size() < MpegHeaderBytes) break;
+            if (block.size() < MpegFrameHeaderBytes) break;
         }
-        MpegFrame f;
-        std::span<const uint8_t> header = std::span<const uint8_t>(block).subspan(static_cast<size_t>(pos - blockAt), MpegHeaderBytes);
-        if (ParseMpegFrame(header, &f) && SameStream(f, first) && f.Bytes > 0 && f.Bytes <= end - pos) {
-            samples += f.Samples;
-            pos += f.Bytes;
+        MpegFrameHeader f;
+        std::span<const uint8_t> header = std::span<const uint8_t>(block).subspan(static_cast<size_t>(pos - blockAt), MpegFrameHeaderBytes);
+        if (ReadMpegFrameHeader(header, f) && SameStream(f, first) && f.FrameBytes > 0 &&
+            static_cast<uint64_t>(f.FrameBytes) <= end - pos) {
+            samples += static_cast<uint64_t>(f.SamplesPerFrame);
+            pos += static_cast<uint64_t>(f.FrameBytes);
             junk = 0;
             continue;
         }
@@ -539,41 +465,41 @@ uint64_t CountMpegSamples(const ReadAtFn& read, uint64_t start, uint64_t end, co
 bool ProbeMp3(const ReadAtFn& read, uint64_t start, uint64_t fileBytes, bool countFrames, ProbedStream* probed) {
     std::vector<uint8_t> block = ReadBlock(read, start, fileBytes, MpegSyncSearchBytes + MpegFramesChecked * MpegMaxFrameBytes);
     std::span<const uint8_t> bytes(block);
-    for (size_t at = 0; at < MpegSyncSearchBytes && at + MpegHeaderBytes <= bytes.size(); ++at) {
-        MpegFrame first;
-        if (!ParseMpegFrame(bytes.subspan(at), &first)) continue;
+    for (size_t at = 0; at < MpegSyncSearchBytes && at + MpegFrameHeaderBytes <= bytes.size(); ++at) {
+        MpegFrameHeader first;
+        if (!ReadMpegFrameHeader(bytes.subspan(at), first) || first.FrameBytes <= 0) continue;
         // A sync is believed only when the frames that follow it agree.
         bool agree = true;
-        size_t next = at + first.Bytes;
+        size_t next = at + static_cast<size_t>(first.FrameBytes);
         for (uint32_t i = 1; i < MpegFramesChecked && agree; ++i) {
-            MpegFrame f;
-            agree = next + MpegHeaderBytes <= bytes.size() && ParseMpegFrame(bytes.subspan(next), &f) &&
-                    f.Version == first.Version && f.Layer == first.Layer && f.SampleRate == first.SampleRate;
-            next += f.Bytes;
+            MpegFrameHeader f;
+            agree = next + MpegFrameHeaderBytes <= bytes.size() && ReadMpegFrameHeader(bytes.subspan(next), f) &&
+                    SameStream(f, first) && f.FrameBytes > 0;
+            next += static_cast<size_t>(f.FrameBytes);
         }
         if (!agree) continue;
         probed->Kind = StreamKind::Mpeg;
         if (!countFrames) return true;
 
-        ByteReader xing(bytes.subspan(at + MpegHeaderBytes + first.SideInfoBytes));
-        if (xing.Match("Xing") || xing.Match("Info")) {
-            uint32_t flags = xing.U32BE();
-            uint32_t frames = flags & XingFramesFlag ? xing.U32BE() : 0;
-            if (frames && !xing.Failed()) return Accept(first.SampleRate, first.Channels, uint64_t{frames} * first.Samples, probed);
-        }
-        ByteReader vbri(bytes.subspan(std::min(bytes.size(), at + VbriOffset)));
-        if (vbri.Match("VBRI")) {
-            vbri.Skip(2 + 2 + 2 + 4);  // version, delay, quality, bytes
-            uint32_t frames = vbri.U32BE();
-            return !vbri.Failed() && Accept(first.SampleRate, first.Channels, uint64_t{frames} * first.Samples, probed);
-        }
+        const uint32_t rate = static_cast<uint32_t>(first.SampleRateHz);
+        const uint32_t channels = static_cast<uint32_t>(first.Channels);
+        const uint64_t samplesPerFrame = static_cast<uint64_t>(first.SamplesPerFrame);
+        MpegVbrCounts counts;
+        const size_t xingAt = at + MpegFrameHeaderBytes + static_cast<size_t>(first.SideInfoBytes);
+        if (xingAt <= bytes.size() && ReadMpegVbrHeader(bytes.subspan(xingAt), counts) && counts.HasFrames &&
+            counts.Frames > 0)
+            return Accept(rate, channels, uint64_t{counts.Frames} * samplesPerFrame, probed);
+        const size_t vbriAt = std::min(bytes.size(), at + VbriOffset);
+        if (ByteReader(bytes.subspan(vbriAt)).Match("VBRI"))
+            return ReadMpegVbrHeader(bytes.subspan(vbriAt), counts) &&
+                   Accept(rate, channels, uint64_t{counts.Frames} * samplesPerFrame, probed);
         // No frame count: the frames themselves give it. Three frames of one
         // bit rate say nothing of the rest of a VBR file.
         uint64_t audioEnd = AudioEnd(read, start + at, fileBytes);
         if (audioEnd <= start + at) return false;
         uint64_t samples = CountMpegSamples(read, start + at, audioEnd, first);
         probed->FramesCounted = true;
-        return Accept(first.SampleRate, first.Channels, samples, probed);
+        return Accept(rate, channels, samples, probed);
     }
     return false;
 }
@@ -593,7 +519,7 @@ bool Probe(const ReadAtFn& read, uint64_t fileBytes, bool lengths, ProbedStream*
     if (at(0, "fLaC")) return ProbeFlac(read, 0, fileBytes, probed);
     if (at(0, "OggS")) return ProbeOgg(read, fileBytes, probed);
     if (at(4, "ftyp")) return ProbeMp4(read, fileBytes, probed);
-    if (head.size() >= AsfHeaderObject.size() && IsGuid(std::span<const uint8_t>(head).first(16), AsfHeaderObject))
+    if (head.size() >= AsfHeaderObjectId.size() && IsGuid(std::span<const uint8_t>(head).first(16), AsfHeaderObjectId))
         return ProbeAsf(read, fileBytes, probed);
     uint64_t id3 = Id3v2Bytes(read, fileBytes);
     if (id3 >= fileBytes) return false;

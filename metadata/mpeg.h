@@ -3,7 +3,9 @@
 // figures derived from one header.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 extern const std::array<std::string_view, 4> MpegVersionNames;      // by version bits
@@ -27,9 +29,29 @@ struct MpegFrameHeader {
     int Coefficient = 0;  // samples per frame / 8
     int PaddingBytes = 0;
     int FrameBytes = 0;
+    int SamplesPerFrame = 0;
+    int Channels = 0;
+    int SideInfoBytes = 0;  // where a Layer III frame's Xing header starts, after the frame header
 };
 
 MpegFrameHeader ParseMpegFrameHeader(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3);
+
+inline constexpr size_t MpegFrameHeaderBytes = 4;
+
+// The header at the start of bytes, when there is a valid one.
+bool ReadMpegFrameHeader(std::span<const uint8_t> bytes, MpegFrameHeader& header);
+
+// A Xing, Info or VBRI header's counts.
+struct MpegVbrCounts {
+    bool HasFrames = false;
+    bool HasBytes = false;
+    uint32_t Frames = 0;
+    uint32_t Bytes = 0;
+};
+
+// Reads the Xing, Info or VBRI header that starts exactly at bytes; false
+// when none is there or it is cut.
+bool ReadMpegVbrHeader(std::span<const uint8_t> bytes, MpegVbrCounts& counts);
 
 class InputFile;
 struct TrackInfo;

@@ -2,6 +2,7 @@
 // granule position of the last page.
 
 #include "metadata/byte_reader.h"
+#include "metadata/ogg.h"
 #include "metadata/read_limits.h"
 #include "metadata/record_file.h"
 #include "metadata/stream_text.h"
@@ -19,12 +20,7 @@
 namespace {
 
 constexpr std::string_view PageMagic = "OggS";
-constexpr size_t PageHeaderBytes = 27;        // up to and including the segment count
-constexpr size_t HeaderTypeOffset = 5;
-constexpr size_t GranuleOffset = 6;
-constexpr size_t SerialOffset = 14;
-constexpr size_t SegmentCountOffset = 26;
-constexpr uint8_t EndOfStreamOnly = 4;        // end of stream, not continued
+constexpr uint8_t EndOfStreamOnly = OggEndOfStream;  // end of stream, not continued
 constexpr size_t EndPageSearchBytes = 12500;  // how far back the last page is looked for
 constexpr size_t PacketKindBytes = 7;         // type byte and "vorbis"
 constexpr std::string_view IdentificationKind = "\x01vorbis";
@@ -36,12 +32,6 @@ constexpr VorbisCommentField OggCommentFields[] = {
     {"COMMENT", &TrackInfo::Comment},     {"PERFORMER", &TrackInfo::Performer},
     {"DESCRIPTION", &TrackInfo::Description}, {"LYRICS", &TrackInfo::Lyrics},
 };
-
-uint32_t LittleEndian32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 // Reassembles the first packets of the file's first logical stream from the
 // page segment tables: a packet that continues on further pages is joined
@@ -56,14 +46,16 @@ std::vector<std::vector<uint8_t>> ReadFirstPackets(FileReader& reader, size_t wa
     uint32_t firstSerial = 0;
     bool cut = false;
     while (packets.size() < wanted && !cut) {
-        std::array<uint8_t, PageHeaderBytes> header{};
-        if (!reader.ReadExact(header) || std::memcmp(header.data(), PageMagic.data(), PageMagic.size()) != 0)
+        std::array<uint8_t, OggPageHeaderBytes> header{};
+        ByteReader headerReader(header);
+        OggPageHeader page;
+        if (!reader.ReadExact(header) || !ReadOggPageHeader(headerReader, page))
             break;
         std::array<uint8_t, 255> lacing{};
-        const size_t segments = header[SegmentCountOffset];
+        const size_t segments = page.Segments;
         if (!reader.ReadExact(std::span(lacing).first(segments)))
             break;
-        const uint32_t serial = LittleEndian32(header.data() + SerialOffset);
+        const uint32_t serial = page.Serial;
         if (!haveSerial) {
             haveSerial = true;
             firstSerial = serial;
@@ -106,25 +98,11 @@ std::vector<std::vector<uint8_t>> ReadFirstPackets(FileReader& reader, size_t wa
 int64_t EndGranule(FileReader& reader)
 {
     const uint64_t fileBytes = reader.Size();
-    const uint64_t searchBytes = std::min<uint64_t>(fileBytes, EndPageSearchBytes + PageMagic.size());
+    const uint64_t searchBytes = std::min<uint64_t>(fileBytes, EndPageSearchBytes + OggPageHeaderBytes);
     reader.Seek(fileBytes - searchBytes);
     const std::vector<uint8_t> tail = reader.ReadBytes(searchBytes);
-    // Candidate starts from 5 bytes before the end backwards, as far back as
-    // the search reaches.
-    for (size_t back = 1; back <= EndPageSearchBytes; ++back) {
-        if (back + PageMagic.size() > tail.size())
-            break;
-        const size_t start = tail.size() - back - PageMagic.size();
-        if (std::memcmp(tail.data() + start, PageMagic.data(), PageMagic.size()) != 0)
-            continue;
-        if (start + GranuleOffset + 8 > tail.size())
-            continue;  // a page header cut by the end of the file
-        if (tail[start + HeaderTypeOffset] != EndOfStreamOnly)
-            continue;
-        ByteReader granule(std::span<const uint8_t>(tail).subspan(start + GranuleOffset, 8));
-        return static_cast<int64_t>(granule.U64LE());
-    }
-    return 0;
+    const auto page = FindLastOggPage(tail, [](const OggPageHeader& p) { return p.Type == EndOfStreamOnly; });
+    return page ? static_cast<int64_t>(page->Granule) : 0;
 }
 
 std::string_view ChannelsWord(uint8_t channels)

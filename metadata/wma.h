@@ -13,6 +13,20 @@ extern const AsfGuid AsfContentDescriptionId;
 extern const AsfGuid AsfExtendedContentDescriptionId;
 extern const AsfGuid AsfCodecListId;
 extern const AsfGuid AsfFilePropertiesId;
+extern const AsfGuid AsfStreamPropertiesId;
+extern const AsfGuid AsfAudioMediaId;
+
+class ByteReader;
+
+// The figures of a File Properties object that give the length.
+struct AsfFileProperties {
+    uint64_t PlayDuration = 0;  // 100-ns units, the preroll included
+    uint64_t PrerollMs = 0;
+    bool Broadcast = false;     // durations are not valid
+};
+
+// body: the object after its GUID and size. False when it is cut.
+bool ReadAsfFileProperties(ByteReader body, AsfFileProperties& properties);
 
 enum class WmaAttribute { Album, EncodedBy, Genre, Lyrics, Year, Url, UserWebUrl, SdkVersion, TrackNumber, Picture };
 

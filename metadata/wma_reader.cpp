@@ -15,18 +15,6 @@
 #include <cstring>
 #include <vector>
 
-// Identifiers are GUIDs stored with their first three groups little-endian.
-const AsfGuid AsfHeaderObjectId = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                   0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const AsfGuid AsfContentDescriptionId = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                         0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const AsfGuid AsfExtendedContentDescriptionId = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
-                                                 0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
-const AsfGuid AsfCodecListId = {0x40, 0x52, 0xD1, 0x86, 0x1D, 0x31, 0xD0, 0x11,
-                                0xA3, 0xA4, 0x00, 0xA0, 0xC9, 0x03, 0x48, 0xF6};
-const AsfGuid AsfFilePropertiesId = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
-                                     0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-
 const std::array<WmaAttributeName, 10> WmaAttributeNames = {{
     {"WM/AlbumTitle", WmaAttribute::Album},
     {"WM/EncodedBy", WmaAttribute::EncodedBy},
@@ -46,10 +34,8 @@ constexpr size_t GuidBytes = 16;
 constexpr size_t HeaderFieldBytes = 14;    // header size (8), object count (4), reserved (2)
 constexpr size_t ObjectHeaderBytes = 24;   // identifier and 64-bit size
 constexpr size_t CodecListSkipBytes = 22;  // reserved identifier, entry count, entry type
-constexpr size_t FilePropertiesSkipBytes = 40;  // file identifier, size, creation date, packet count
 constexpr uint16_t DwordValueType = 3;
 constexpr size_t PictureHeadBytes = 5;     // picture type and data length
-constexpr uint32_t BroadcastFlag = 1;
 constexpr uint64_t HundredNsPerMs = 10000;
 constexpr size_t ContentDescriptionStrings = 5;  // title, author, copyright, description, rating
 
@@ -162,15 +148,12 @@ void ReadCodecList(ByteReader body, TrackInfo& info)
 
 void ReadFileProperties(ByteReader body, TrackInfo& info)
 {
-    body.Skip(FilePropertiesSkipBytes);
-    const uint64_t playDuration = body.U64LE();  // 100-ns units
-    body.U64LE();                                 // send duration
-    const uint64_t prerollMs = body.U64LE();
-    const uint32_t flags = body.U32LE();
-    if (body.Failed() || (flags & BroadcastFlag) != 0)  // a broadcast has no fixed length
+    AsfFileProperties properties;
+    if (!ReadAsfFileProperties(body, properties) || properties.Broadcast)  // a broadcast has no fixed length
         return;
     info.DurationText = SecondsDurationText(
-        (static_cast<double>(playDuration / HundredNsPerMs) - static_cast<double>(prerollMs)) / 1000);
+        (static_cast<double>(properties.PlayDuration / HundredNsPerMs) - static_cast<double>(properties.PrerollMs)) /
+        1000);
 }
 
 bool SameGuid(std::span<const uint8_t> bytes, const AsfGuid& guid)

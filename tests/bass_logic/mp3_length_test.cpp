@@ -92,6 +92,35 @@ TEST(Mp3Length, CountsTheFramesOfAVbrFileAndLeavesTheTagsOut) {
     }
 }
 
+// Every layer's frames are walked at their true lengths: Layer I counts in
+// four-byte slots, so a length rounded in bytes lands inside the next frame.
+TEST(Mp3Length, CountsTheFramesOfEachLayer) {
+    struct Case {
+        const char* Name;
+        uint8_t B1, B2, B3;
+        size_t FrameBytes;
+        uint64_t Samples;
+    } cases[] = {
+        {"MPEG-1 layer I, 448 kbit/s, padded", 0xFF, 0xE2, 0x80, 488, 384},
+        {"MPEG-1 layer I, 32 kbit/s", 0xFF, 0x10, 0x00, 32, 384},
+        {"MPEG-1 layer II, 384 kbit/s, 48 kHz", 0xFD, 0xE4, 0x40, 1152, 1152},
+        {"MPEG-2 layer III, 40 kbit/s, mono", 0xF3, 0x50, 0xC4, 130, 576},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::vector<uint8_t> file;
+        for (int i = 0; i < 40; ++i) {
+            size_t at = file.size();
+            file.resize(at + c.FrameBytes, 0);
+            file[at] = 0xFF;
+            file[at + 1] = c.B1;
+            file[at + 2] = c.B2;
+            file[at + 3] = c.B3;
+        }
+        EXPECT_EQ(ProbedFrames(file), 40 * c.Samples);
+    }
+}
+
 TEST(Mp3Length, HostileTagSizesGiveNoLengthBeyondTheFile) {
     std::vector<uint8_t> file = VbrFrames(50);
     Append(file, "999999LYRICS200");  // a size larger than the file

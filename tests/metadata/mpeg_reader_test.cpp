@@ -67,7 +67,7 @@ TEST(MpegFrameHeader, DerivesRatesAndFrameLength)
         {0xFB, 0x92, 0x64, 128, 44100, 144, 418, 1},  // padding bit
         {0xF3, 0x50, 0xC4, 40, 22050, 72, 130, 3},    // MPEG 2 Layer III mono
         {0xE3, 0x18, 0x00, 8, 8000, 72, 72, 0},       // MPEG 2.5 Layer III 8 kHz
-        {0xFF, 0xE2, 0x80, 448, 44100, 48, 491, 2},   // Layer I: padding is 4 bytes
+        {0xFF, 0xE2, 0x80, 448, 44100, 48, 488, 2},   // Layer I: four-byte slots, padding one slot
         {0xFD, 0xE4, 0x40, 384, 48000, 144, 1152, 1}, // MPEG 1 Layer II
     };
     for (const Case& c : cases) {
