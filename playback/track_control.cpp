@@ -110,7 +110,7 @@ bool Fade(int direction) {
 
 bool StopTrack() {
     if (!Fade(FadeOut)) return false;
-    gAudioEngine.Stop(gCurrentStream);
+    gAudioEngine.FreeAndStop(gCurrentStream);
     gAudioEngine.FreeStream(gCurrentStream);
     gCurrentStream = 0;  // freed: no later call may reach another stream by this number
     SetPlaying(0);
@@ -119,7 +119,7 @@ bool StopTrack() {
 
 void ReleaseCurrentTrack() {
     BeginAction();
-    gAudioEngine.Stop(gCurrentStream);
+    gAudioEngine.FreeAndStop(gCurrentStream);
     gAudioEngine.FreeStream(gCurrentStream);
     gCurrentStream = 0;
     gIsPlaying = 0;  // the window is going: nothing left to show it
