@@ -10,6 +10,7 @@
 #include "app/globals.h"
 #include "app/logic/frame_rules.h"
 #include "app/media_keys.h"
+#include "app/player_reports.h"
 #include "app/settings.h"
 #include "app/taskbar.h"
 #include "app/window_proc.h"
@@ -174,6 +175,7 @@ void OnMainWindowCreated() {
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     BuildSettingsPath();
     gSaveBackdropChoice = &SaveBackdropSetting;
+    InstallPlayerReports(gMainWindow);
     if (gAudioEngine.Init()) gAudioEngine.LoadPlugins();
     RestoreWindowSettings();
     gVolume = 50;

@@ -7,6 +7,8 @@
 inline constexpr const char* MainWindowTitle = "Tamber";
 inline constexpr int PlayBarIntervalMs = 100;
 inline constexpr int LyricIntervalMs = 190;
+// Posted to the main window when scanned rows wait for the UI thread.
+inline constexpr UINT ScanRowsMessage = WM_APP + 0x51;
 
 // Creates the window (hidden), runs OnMainWindowCreated, then shows it.
 // Returns the window or nullptr.

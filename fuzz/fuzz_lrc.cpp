@@ -1,7 +1,7 @@
 // Lyric file bytes through decoding and parsing: no crash, leak or hang, and
 // the result keeps its promises (ascending times, durations to the next line).
 
-#include "lyrics/lrc_file.h"
+#include "lrc/lrc_file.h"
 
 #include <cstddef>
 #include <cstdint>

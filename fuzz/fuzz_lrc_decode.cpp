@@ -3,7 +3,7 @@
 // over the mode, the text ends before its first NUL, no text grows beyond
 // its bytes).
 
-#include "lyrics/lrc_file.h"
+#include "lrc/lrc_file.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "lyrics/lyric_lines.h"
-#include "lyrisk/lyrisk.h"
+#include "lyrisk/lyrisk_abi.h"
 #include "platform/text_codec.h"
 #include "platform/win32/dll_binding.h"
 

@@ -6,7 +6,7 @@
 
 #include "lyrisk/long_path.h"
 
-#include "lyrics/lrc_file.h"
+#include "lrc/lrc_file.h"
 
 #include <windows.h>
 

@@ -70,16 +70,14 @@ StreamHandle AudioEngine::CreateStream(std::string_view path) {
     // (looked up with the \\?\ prefix from MAX_PATH on).
     if (!PathEntryExists(path)) return 0;
     const std::wstring wide = ProgramTextToWide(path);
-    StreamHandle handle = gBassStreamCreateFile(FALSE, wide.c_str(), 0, 0, BASS_UNICODE);
-    LastStreamHandle.store(handle, std::memory_order_relaxed);
-    return handle;
+    return gBassStreamCreateFile(FALSE, wide.c_str(), 0, 0, BASS_UNICODE);
 }
 
 bool AudioEngine::Play(StreamHandle handle, bool restart) { return gBassChannelPlay(handle, restart ? TRUE : FALSE) != FALSE; }
 
 bool AudioEngine::Pause(StreamHandle handle) { return gBassChannelPause(handle) != FALSE; }
 
-void AudioEngine::Stop(StreamHandle handle) {
+void AudioEngine::FreeAndStop(StreamHandle handle) {
     gBassStreamFree(handle);
     gBassChannelStop(handle);
 }
@@ -114,10 +112,6 @@ double AudioEngine::StreamLengthSecondsExact(StreamHandle handle) {
     double seconds = BytesToSeconds(handle, bytes);
     return seconds > 0.0 && std::isfinite(seconds) ? seconds : 0.0;
 }
-
-int AudioEngine::StreamLengthMinutes(StreamHandle handle) { return SplitMinutesSeconds(StreamLengthSecondsExact(handle), false); }
-
-int AudioEngine::StreamLengthSeconds(StreamHandle handle) { return SplitMinutesSeconds(StreamLengthSecondsExact(handle), true); }
 
 std::string AudioEngine::StreamLengthText(StreamHandle handle) {
     double seconds = StreamLengthSecondsExact(handle);

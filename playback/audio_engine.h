@@ -5,9 +5,9 @@
 // Threads: the UI thread calls everything. The folder-scan thread calls only
 // CreateStream, StreamLengthTotalSeconds (and the other StreamLength*),
 // GetLengthBytes, BytesToSeconds, FreeStream and the readers, on streams of
-// its own, at the same time. That is safe: the engine holds no state but the
-// atomic LastStream, function binding is thread-safe, the audio library is
-// thread-safe, and the readers keep nothing between calls.
+// its own, at the same time. That is safe: the engine holds no state,
+// function binding is thread-safe, the audio library is thread-safe, and the
+// readers keep nothing between calls.
 //
 // Call order: Init once, then LoadPlugins once only when Init succeeded.
 // Every BASS function is bound on its first call from "lib\bass.dll" in the
@@ -16,7 +16,6 @@
 //
 // Paths are program text (UTF-8), passed to the library as UTF-16 (BASS_UNICODE).
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,20 +39,18 @@ public:
     // program file; failures are skipped.
     int LoadPlugins();  // the number loaded (callers may ignore it)
 
-    // UI and scan thread. 0 for empty text or a path naming nothing (LastStream
-    // unchanged); otherwise LastStream = BASS_StreamCreateFile(FALSE, path, 0, 0, BASS_UNICODE)
-    // and that is returned (0 when the library refuses the file).
+    // UI and scan thread. 0 for empty text or a path naming nothing;
+    // otherwise BASS_StreamCreateFile(FALSE, path, 0, 0, BASS_UNICODE) (0 when
+    // the library refuses the file).
     StreamHandle CreateStream(std::string_view path);
-    // The result of the most recent creation attempt that reached the library.
-    StreamHandle LastStream() const { return LastStreamHandle.load(std::memory_order_relaxed); }
 
     // UI thread. BASS_ChannelPlay(handle, restart); callers pass restart false.
     bool Play(StreamHandle handle, bool restart);
     // UI thread. BASS_ChannelPause.
     bool Pause(StreamHandle handle);
     // UI thread. BASS_StreamFree, then BASS_ChannelStop (the second one fails
-    // on the freed handle; harmless).
-    void Stop(StreamHandle handle);
+    // on the freed handle; harmless): the stream is gone after it.
+    void FreeAndStop(StreamHandle handle);
     // UI and scan thread. BASS_MusicFree, then BASS_StreamFree.
     void FreeStream(StreamHandle handle);
 
@@ -73,25 +70,12 @@ public:
     bool SetVolume(StreamHandle handle, int percent);
 
     // --- Stream length (UI and scan thread). A bad handle counts as length 0. ---
-    int StreamLengthMinutes(StreamHandle handle);
-    int StreamLengthSeconds(StreamHandle handle);  // within the last minute
     std::string StreamLengthText(StreamHandle handle);  // "mm:ss", e.g. 61.9 s -> "01:01"
     int StreamLengthTotalSeconds(StreamHandle handle);  // whole seconds, truncated
 
     // --- Track-info readers (any thread; see metadata/track_info.h). ---
     int ReadTrackInfo(std::string_view path, TrackInfo& info) { return ::ReadTrackInfo(path, info); }
-    void ResetTrackInfo(TrackInfo& info) { ::ResetTrackInfo(info); }
-    int ReadId3v2Tag(std::string_view path, TrackInfo& info) { return ::ReadId3v2Tag(path, info); }
-    int ReadId3v1Tag(std::string_view path, TrackInfo& info) { return ::ReadId3v1Tag(path, info); }
-    int ReadMpegStream(std::string_view path, TrackInfo& info) { return ::ReadMpegStream(path, info); }
-    int ReadApeFile(std::string_view path, TrackInfo& info) { return ::ReadApeFile(path, info); }
-    int ReadOggFile(std::string_view path, TrackInfo& info) { return ::ReadOggFile(path, info); }
-    int ReadFlacFile(std::string_view path, TrackInfo& info) { return ::ReadFlacFile(path, info); }
-    int ReadMp4File(std::string_view path, TrackInfo& info) { return ::ReadMp4File(path, info); }
-    int ReadWmaFile(std::string_view path, TrackInfo& info) { return ::ReadWmaFile(path, info); }
 
 private:
     double StreamLengthSecondsExact(StreamHandle handle);
-
-    std::atomic<StreamHandle> LastStreamHandle{0};
 };

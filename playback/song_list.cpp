@@ -1,8 +1,7 @@
 #include "playback/song_list.h"
 
-#include <commdlg.h>
+#include <windows.h>
 #include <objbase.h>
-#include <shlobj.h>
 
 #include <atomic>
 #include <functional>
@@ -13,22 +12,15 @@
 #include "playback/logic/playback_rules.h"
 #include "playback/logic/scan_hand_off.h"
 #include "playback/long_path_win32.h"
+#include "playback/playback_reports.h"
 #include "playback/player_state.h"
 #include "playback/track_control.h"
-#include "ui/frame.h"
-#include "ui/ui_state.h"
 
 namespace {
 
-constexpr DWORD OpenResultUnits = 65536;
-constexpr size_t FolderResultUnits = 1024;
 constexpr size_t ScanBatchRows = 64;
 constexpr DWORD ScanBatchMs = 100;
 constexpr DWORD ScanStopWaitMs = 2000;
-
-// "选择打开的文件" and "选择文件夹".
-constexpr std::string_view OpenFileTitle = "\xE9\x80\x89\xE6\x8B\xA9\xE6\x89\x93\xE5\xBC\x80\xE7\x9A\x84\xE6\x96\x87\xE4\xBB\xB6";
-constexpr std::string_view ChooseFolderTitle = "\xE9\x80\x89\xE6\x8B\xA9\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xB9";
 
 // Outlives the window: scan threads may still push after it is gone.
 ScanHandOff& HandOff() {
@@ -39,13 +31,12 @@ ScanHandOff& HandOff() {
 struct ScanJob {
     std::function<std::string()> ChooseFolder;
     std::atomic<bool> Stop{false};
-    HWND Window = nullptr;
 };
 
 std::vector<std::pair<std::shared_ptr<ScanJob>, HANDLE>> gScanThreads;
 
-void Notify(HWND window, bool needed) {
-    if (needed && !(window && PostMessageA(window, ScanRowsMessage, 0, 0))) HandOff().NoticeLost();
+void Notify(bool needed) {
+    if (needed && !Reports().RowsWaiting()) HandOff().NoticeLost();
 }
 
 DWORD WINAPI ScanThread(void* parameter) {
@@ -56,33 +47,25 @@ DWORD WINAPI ScanThread(void* parameter) {
     const std::string folder = job->ChooseFolder();
     if (!folder.empty() && !job->Stop) ScanFolder(folder, &job->Stop);
     if (SUCCEEDED(com)) CoUninitialize();
-    Notify(job->Window, HandOff().ScanFinished());
+    Notify(HandOff().ScanFinished());
     return 0;
 }
 
 void StartScanThread(std::function<std::string()> chooseFolder) {
     auto job = std::make_shared<ScanJob>();
     job->ChooseFolder = std::move(chooseFolder);
-    job->Window = gMainWindow;
     HandOff().ScanStarted();
     auto* parameter = new std::shared_ptr<ScanJob>(job);
     HANDLE thread = CreateThread(nullptr, 0, ScanThread, parameter, 0, nullptr);
     if (!thread) {
         delete parameter;
-        Notify(job->Window, HandOff().ScanFinished());
+        Notify(HandOff().ScanFinished());
         return;
     }
     gScanThreads.emplace_back(std::move(job), thread);
 }
 
-
-
 }  // namespace
-
-void UpdateListHeights() {
-    gListContentHeight = static_cast<int>(gPlaylist.size()) * SongRowHeight;
-    gListViewportHeight = gClientHeight - ListViewportMargin;
-}
 
 void AddFile(std::string_view path, int play, bool load) {
     if (!IsBlankPath(path)) {
@@ -102,43 +85,8 @@ void AddFile(std::string_view path, int play, bool load) {
             if (play == 1) gAudioEngine.Play(gCurrentStream, false);
             gCurrentIndex = static_cast<int>(gPlaylist.size());
         }
-        UpdateListHeights();
     }
-    RequestRepaint();
-}
-
-std::string OpenFileDialog(HWND owner, std::string_view title, std::string_view filter, DWORD flags) {
-    const std::wstring filterText = ProgramTextToWide(DialogFilter(filter));  // NUL bytes stay NUL units
-    const std::wstring titleText = ProgramTextToWide(title);
-    std::vector<wchar_t> result(OpenResultUnits, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof(OPENFILENAMEW);
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filterText.c_str();
-    dialog.lpstrFile = result.data();
-    dialog.nMaxFile = OpenResultUnits;
-    dialog.lpstrTitle = titleText.c_str();
-    dialog.Flags = flags;
-    if (!GetOpenFileNameW(&dialog)) return {};
-    // The last unit stays NUL whatever the dialog wrote.
-    const std::string resultText = WideToProgramText(std::wstring_view(result.data(), result.size() - 1));
-    const std::vector<std::string> paths = DialogResultPaths(resultText);
-    return paths.empty() ? std::string() : paths.front();
-}
-
-std::string ChooseFolder(HWND owner, std::string_view title) {
-    std::wstring buffer(FolderResultUnits, L' ');
-    const std::wstring titleText = ProgramTextToWide(title);
-    BROWSEINFOW browse{};
-    browse.hwndOwner = owner;
-    browse.lpszTitle = titleText.c_str();
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse);
-    if (!item) return {};
-    // MAX_PATH is what the W form writes at most; the buffer holds more.
-    const BOOL found = SHGetPathFromIDListW(item, buffer.data());
-    CoTaskMemFree(item);
-    if (!found) return {};
-    return WideToProgramText(std::wstring_view(buffer).substr(0, buffer.find(L'\0')));
+    Reports().ListChanged(ListChange::FileIntake, !IsBlankPath(path));
 }
 
 void ScanFolder(std::string_view folderPath, const std::atomic<bool>* stop) {
@@ -147,11 +95,10 @@ void ScanFolder(std::string_view folderPath, const std::atomic<bool>* stop) {
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW(WideFilePath(folder + "*.*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
-    const HWND window = gMainWindow;
     std::vector<PlaylistEntry> batch;
     DWORD batchStarted = GetTickCount();
     const auto handOver = [&] {
-        Notify(window, HandOff().Push(std::move(batch)));
+        Notify(HandOff().Push(std::move(batch)));
         batch.clear();
         batchStarted = GetTickCount();
     };
@@ -177,8 +124,7 @@ void ScanFolder(std::string_view folderPath, const std::atomic<bool>* stop) {
 }
 
 void AddFolder() {
-    const HWND owner = gMainWindow;
-    StartScanThread([owner] { return ChooseFolder(owner, ChooseFolderTitle); });
+    StartScanThread([] { return Reports().ChooseFolderToScan(); });
 }
 
 void StartFolderScan(std::string folder) {
@@ -187,7 +133,7 @@ void StartFolderScan(std::string folder) {
 
 void OpenFileAction() {
     NoteUserAction();
-    AddFile(OpenFileDialog(gMainWindow, OpenFileTitle, OpenFileFilter), 1);
+    AddFile(Reports().ChooseFileToOpen(), 1);
 }
 
 void OpenFolderAction() { AddFolder(); }
@@ -202,8 +148,7 @@ void TakeScannedRows() {
     });
     if (rows.empty()) return;
     for (PlaylistEntry& row : rows) gPlaylist.push_back(std::move(row));
-    UpdateListHeights();
-    if (gCurrentPage == HomePage) RequestRepaintArea(SongListArea(CurrentLayout()));
+    Reports().ListChanged(ListChange::ScannedRows, true);
 }
 
 bool FolderScansIdle() { return HandOff().Idle(); }

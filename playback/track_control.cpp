@@ -1,21 +1,15 @@
 #include "playback/track_control.h"
 
-#include <windows.h>
-
+#include <functional>
+#include <span>
 #include <string>
 
-#include "app/main_window.h"
-#include "app/taskbar.h"
-#include "assets/embedded_images.h"
 #include "lyrics/lyric_lines.h"
 #include "lyrics/lyrics_loader.h"
 #include "playback/logic/playback_rules.h"
 #include "playback/long_path_win32.h"
+#include "playback/playback_reports.h"
 #include "playback/player_state.h"
-#include "ui/animation_slots.h"
-#include "ui/cover_art.h"
-#include "ui/frame.h"
-#include "ui/ui_state.h"
 
 CoverOrigin gCoverOrigin = CoverOrigin::Default;
 
@@ -23,7 +17,6 @@ namespace {
 
 constexpr int FadeIn = 1;
 constexpr int FadeOut = 2;
-constexpr int PlayBarFixedWidth = 128;  // the time texts and margins beside the bar
 constexpr uint64_t MaxCoverFileBytes = 64ull << 20;
 
 // Bumped as each load or toggle begins; a wait compares it with the value it
@@ -40,8 +33,7 @@ unsigned gUserActions = 0;
 void SetPlaying(int playing) {
     if (gIsPlaying == playing) return;
     gIsPlaying = playing;
-    RequestRepaint();
-    UpdateTaskbar();
+    Reports().PlayingChanged();
 }
 
 // Played to its end, not merely loaded and not yet started: a stream that
@@ -53,31 +45,25 @@ bool TrackEnded() {
     return length != 0 && length != StreamErrorBytes && position != StreamErrorBytes && position >= length;
 }
 
-void StartTimers() {
-    SetPlayBarInterval(PlayBarIntervalMs);
-    SetLyricInterval(LyricIntervalMs);
-}
+void StartTimers() { Reports().TicksWanted(true); }
 
-void StopTimers() {
-    SetPlayBarInterval(0);
-    SetLyricInterval(0);
-}
+void StopTimers() { Reports().TicksWanted(false); }
 
-void ChooseCover(std::string_view path, const std::string& tagTitle) {
-    if (!gCoverBytes.empty()) {
-        gCoverOrigin = CoverOrigin::Tag;
-        return;
+// The tag's picture, else the ".jpg" named after the tag title (read into
+// jpgBytes), else none: the program shows its built-in picture.
+LoadedTrack ChooseCover(std::string_view path, const TrackInfo& info, std::string& jpgBytes) {
+    LoadedTrack track;
+    if (!info.Picture.empty()) {
+        track.Cover = info.Picture;
+        track.Origin = CoverOrigin::Tag;
+        return track;
     }
-    std::string bytes;
-    const std::string coverPath = CoverPathFor(path, tagTitle);
-    if (FileExistsAt(coverPath) && ReadFileAt(coverPath, bytes, MaxCoverFileBytes)) {
-        gCoverBytes.assign(bytes.begin(), bytes.end());
-        gCoverOrigin = CoverOrigin::Jpg;
-        return;
+    const std::string coverPath = CoverPathFor(path, info.Title);
+    if (FileExistsAt(coverPath) && ReadFileAt(coverPath, jpgBytes, MaxCoverFileBytes)) {
+        track.Cover = std::span(reinterpret_cast<const uint8_t*>(jpgBytes.data()), jpgBytes.size());
+        track.Origin = CoverOrigin::Jpg;
     }
-    const auto cover = DefaultCoverPng();
-    gCoverBytes.assign(cover.begin(), cover.end());
-    gCoverOrigin = CoverOrigin::Default;
+    return track;
 }
 
 // The tail shared by a double click, next and previous: load, play at the
@@ -97,44 +83,9 @@ void LoadAndPlay(int position) {
 
 bool WaitPumping(int ms) {
     const unsigned started = gActionGeneration;
-    const auto overtaken = [started] { return gActionGeneration != started; };
-    HANDLE timer = CreateWaitableTimerA(nullptr, FALSE, nullptr);
-    if (!timer) return !overtaken();
-    LARGE_INTEGER due{};
-    due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;  // relative, 100-ns units
-    if (!SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
-        CloseHandle(timer);
-        return !overtaken();
-    }
-    bool quitting = false;
-    for (;;) {
-        // Drain first: MsgWaitForMultipleObjects only wakes for messages that
-        // arrive after the queue was last looked at. The timer is looked at
-        // between messages, so a flood of them (or a paint that never
-        // validates) cannot hold the wait past its end.
-        MSG message;
-        bool elapsed = false;
-        while (!quitting && !overtaken() && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                // The loop that ends the program must see it; every action
-                // waiting here gives up.
-                PostQuitMessage(static_cast<int>(message.wParam));
-                BeginAction();
-                quitting = true;
-                break;
-            }
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-            if (WaitForSingleObject(timer, 0) == WAIT_OBJECT_0) {
-                elapsed = true;
-                break;
-            }
-        }
-        if (elapsed || quitting || overtaken()) break;
-        const DWORD woken = MsgWaitForMultipleObjects(1, &timer, FALSE, INFINITE, QS_ALLINPUT);
-        if (woken != WAIT_OBJECT_0 + 1) break;  // the timer fired (or the wait failed)
-    }
-    CloseHandle(timer);
+    const std::function<bool()> overtaken = [started] { return gActionGeneration != started; };
+    // The program is ending: every action waiting in a fade gives up.
+    if (!Reports().PumpMessages(ms, overtaken)) BeginAction();
     return !overtaken();
 }
 
@@ -159,7 +110,7 @@ bool Fade(int direction) {
 
 bool StopTrack() {
     if (!Fade(FadeOut)) return false;
-    gAudioEngine.Stop(gCurrentStream);
+    gAudioEngine.FreeAndStop(gCurrentStream);
     gAudioEngine.FreeStream(gCurrentStream);
     gCurrentStream = 0;  // freed: no later call may reach another stream by this number
     SetPlaying(0);
@@ -168,7 +119,7 @@ bool StopTrack() {
 
 void ReleaseCurrentTrack() {
     BeginAction();
-    gAudioEngine.Stop(gCurrentStream);
+    gAudioEngine.FreeAndStop(gCurrentStream);
     gAudioEngine.FreeStream(gCurrentStream);
     gCurrentStream = 0;
     gIsPlaying = 0;  // the window is going: nothing left to show it
@@ -180,17 +131,16 @@ bool LoadTrack(std::string_view path) {
     gCurrentStream = gAudioEngine.CreateStream(path);
     gTrackLengthSeconds = gAudioEngine.StreamLengthTotalSeconds(gCurrentStream);
     gAudioEngine.ReadTrackInfo(path, gCurrentTrackInfo);
-    gCoverBytes = gCurrentTrackInfo.Picture;
     gTrackTitle = DisplayTitle(gCurrentTrackInfo.Title, path);
     gTrackArtist = gCurrentTrackInfo.Artist;
     gTrackAlbum = gCurrentTrackInfo.Album;
-    // A scroll still running would finish at the old track's target.
-    AnimationSlot(SlotLyricScroll).Stop();
     ResetLyricState();
     if (FileExistsAt(LyricPathFor(path))) LoadLyrics(path);
-    ChooseCover(path, gCurrentTrackInfo.Title);
+    std::string jpgBytes;
+    const LoadedTrack track = ChooseCover(path, gCurrentTrackInfo, jpgBytes);
+    gCoverOrigin = track.Origin;
     StartTimers();
-    RebuildCoverObjects();
+    Reports().TrackLoaded(track);
     SetPlaying(1);
     return true;
 }
@@ -261,22 +211,20 @@ void UpdatePlayBar() {
     gPositionSeconds = gAudioEngine.BytesToSeconds(gCurrentStream, gAudioEngine.GetPositionBytes(gCurrentStream));
     // Without a stream the library answers -1: show the neutral 0:0.
     if (!(gPositionSeconds >= 0.0)) gPositionSeconds = 0.0;
-    const double barWidth = gClientWidth - PlayBarFixedWidth - gListPanelWidth - gNavBarWidth;
-    gProgressWidth = ProgressWidthFor(gPositionSeconds, gTrackLengthSeconds, barWidth);
+    gProgressWidth = ProgressWidthFor(gPositionSeconds, gTrackLengthSeconds, Reports().ProgressBarWidth());
     gPositionText = FormatDuration(static_cast<int32_t>(gPositionSeconds), MinutesSecondsTemplate);
     gLengthText = FormatDuration(gTrackLengthSeconds, MinutesSecondsTemplate);
     // A frame only when something drawn changed: a paused or ended track
     // costs none.
     const bool changed =
         gProgressWidth != oldProgressWidth || gPositionText != oldPositionText || gLengthText != oldLengthText;
-    if (changed && gCurrentPage == HomePage) RequestRepaintArea(PlayBarArea(CurrentLayout()));
     if (gIsPlaying == 1 && !gIsFading && TrackEnded()) {
         // Nothing sounds any more: the play sign shows, ticks and frames stop,
         // and the bar stays at the end. Play starts the track over.
         StopTimers();
         SetPlaying(0);
     }
-    UpdateTaskbar();
+    Reports().PlayBarUpdated(changed);
 }
 
 int MeasureLengthSeconds(std::string_view path) {

@@ -12,9 +12,9 @@
 
 #include <string_view>
 
-// Where the current cover came from.
-enum class CoverOrigin { Default, Tag, Jpg };
-extern CoverOrigin gCoverOrigin;
+#include "playback/playback_reports.h"
+
+extern CoverOrigin gCoverOrigin;  // where the current cover came from
 
 // Stops and frees the current stream (after its fade-out), then loads the
 // file: stream, length, tags, title texts, lyrics, cover; starts both timers;
@@ -31,8 +31,9 @@ bool StopTrack();
 void ReleaseCurrentTrack();
 // 1 in (about 1 s), 2 out (300 ms). False when a newer action began during it.
 bool Fade(int direction);
-// Waits ms milliseconds while dispatching this thread's window messages.
-// False when a newer action began while it waited (it then returns at once).
+// Waits ms milliseconds while the program handles its messages
+// (PlaybackReports::PumpMessages). False when a newer action began while it
+// waited (it then returns at once).
 bool WaitPumping(int ms);
 
 // Counts the user's actions (the operations below count themselves, as does

@@ -23,12 +23,6 @@ HomeCommand Op(HomeOp op) {
     return command;
 }
 
-// The release half of a press: 0 -> 1 over 50 ms.
-HomeCommand ReleasePulse(int slot) {
-    HomeCommand command = Op(HomeOp::Animate);
-    command.Animation = {slot, 0, 1, EasingQuadIn, PressPulseMs};
-    return command;
-}
 
 }  // namespace
 
@@ -66,7 +60,6 @@ HomeCommands HomeButtonUp(const LayoutInputs& layout, double px, double py, int 
             commands.push_back(slide);
             commands.push_back(Op(HomeOp::ShowVolumePopup));
         }
-        commands.push_back(ReleasePulse(SlotPressVolume));
     } else if (hit(Region::VolumeSlider)) {
         // The slider answers only while shown; a click on it while hidden
         // neither sets the volume nor closes anything.
@@ -80,10 +73,7 @@ HomeCommands HomeButtonUp(const LayoutInputs& layout, double px, double py, int 
         commands.push_back(Op(HomeOp::HideVolumePopup));
     }
 
-    if (hit(Region::Play)) {
-        commands.push_back(Op(HomeOp::TogglePlayPause));
-        commands.push_back(ReleasePulse(SlotPressPlay));
-    }
+    if (hit(Region::Play)) commands.push_back(Op(HomeOp::TogglePlayPause));
     if (hit(Region::OpenFile)) commands.push_back(Op(HomeOp::OpenFile));
     if (hit(Region::OpenFolder)) commands.push_back(Op(HomeOp::OpenFolder));
     if (hit(Region::ProgressClick)) {
@@ -91,14 +81,8 @@ HomeCommands HomeButtonUp(const LayoutInputs& layout, double px, double py, int 
         seek.Fraction = ProgressClickFraction(layout, px);
         commands.push_back(seek);
     }
-    if (hit(Region::Next)) {
-        commands.push_back(Op(HomeOp::NextTrack));
-        commands.push_back(ReleasePulse(SlotPressNext));
-    }
-    if (hit(Region::Previous)) {
-        commands.push_back(Op(HomeOp::PreviousTrack));
-        commands.push_back(ReleasePulse(SlotPressPrevious));
-    }
+    if (hit(Region::Next)) commands.push_back(Op(HomeOp::NextTrack));
+    if (hit(Region::Previous)) commands.push_back(Op(HomeOp::PreviousTrack));
     return commands;
 }
 

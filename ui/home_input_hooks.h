@@ -8,7 +8,7 @@
 
 // The button-up actions of the home page: panel toggle, song-row selection,
 // volume popup and slider, play/pause, open file, open folder, progress bar,
-// next and previous with their press pulses. Called from OnLeftButtonUp after
+// next and previous. Called from OnLeftButtonUp after
 // any page switch, only while gCurrentPage is the home page.
 void OnHomePageButtonUp();
 

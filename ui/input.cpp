@@ -20,10 +20,6 @@
 
 namespace {
 
-// Press values of play/pause, next, previous and volume (slots 2 to 5):
-// animated and kept, though nothing draws them.
-double gPressValues[4] = {1, 1, 1, 1};
-
 const InputBindings& WindowBindings() {
     static const InputBindings bindings = [] {
         InputBindings b;
@@ -73,10 +69,6 @@ const InputBindings& WindowBindings() {
 double* SlotTarget(int slot) {
     switch (slot) {
     case SlotVolumePopup: return &gVolumePopupOffset;
-    case SlotPressPlay: return &gPressValues[0];
-    case SlotPressNext: return &gPressValues[1];
-    case SlotPressPrevious: return &gPressValues[2];
-    case SlotPressVolume: return &gPressValues[3];
     case SlotLyricScroll: return &gLyricScrollOffset;
     case SlotNavTrail: return &gNavIndicatorTrail;
     case SlotNavLead: return &gNavIndicatorLead;
@@ -84,15 +76,11 @@ double* SlotTarget(int slot) {
     }
 }
 
-// What a step of a slot repaints: the popup, a button, the lyrics, the pill.
+// What a step of a slot repaints: the popup, the lyrics, the pill.
 void RepaintSlotArea(int slot) {
     const LayoutInputs layout = CurrentLayout();
     switch (slot) {
     case SlotVolumePopup: RequestRepaintArea(VolumePopupArea(layout)); return;
-    case SlotPressPlay: RequestRepaintArea(LookArea(Region::Play, layout)); return;
-    case SlotPressNext: RequestRepaintArea(LookArea(Region::Next, layout)); return;
-    case SlotPressPrevious: RequestRepaintArea(LookArea(Region::Previous, layout)); return;
-    case SlotPressVolume: RequestRepaintArea(LookArea(Region::Volume, layout)); return;
     case SlotLyricScroll: RequestRepaintArea(ToFloatRect(gLyricsArea)); return;
     case SlotNavTrail:
     case SlotNavLead: RequestRepaintArea(NavPillArea()); return;

@@ -375,14 +375,8 @@ void PressButtons(const LayoutInputs& layout, double px, double py, const InputB
                                            Region::Volume,         Region::NavHome,    Region::NavSettings,
                                            Region::AppearanceItem, Region::AboutItem,  Region::ThemeEntry,
                                            Region::BackgroundEntry, Region::Back};
-    int slotOffset = 0;
     for (Region region : Pressable) {
-        const bool inside = Hit(region, layout, px, py);
-        SetFlag(bindings.PressedFlag[static_cast<int>(region)], inside ? 1 : 0);
-        if (slotOffset < 4) {
-            if (inside) host.StartAnimation(SlotPressPlay + slotOffset, 1, 0, EasingQuadIn, PressPulseMs);
-            ++slotOffset;
-        }
+        SetFlag(bindings.PressedFlag[static_cast<int>(region)], Hit(region, layout, px, py) ? 1 : 0);
     }
     host.RequestRepaint();
 }

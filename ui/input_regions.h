@@ -193,18 +193,17 @@ public:
     virtual void RequestRepaint() = 0;
 };
 
-// How the navigation pill and the press pulses move.
+// How the navigation pill moves.
 inline constexpr int NavSettingsOffset = 44;  // pill travel from home to settings
 inline constexpr int NavAnimationMs = 150;
 inline constexpr int NavTrailDelayMs = 50;
-inline constexpr int PressPulseMs = 50;
 
 // Every hover flag, whatever page is shown; hover of the progress bar only
 // while the volume popup is closed; the panel toggle's always 0.
 void UpdateHoverFlags(const LayoutInputs& layout, double px, double py, const InputBindings& bindings,
                       SongRows* rows);
 
-// Every pressed flag, and the press pulses of the four playback buttons.
+// Every pressed flag.
 void PressButtons(const LayoutInputs& layout, double px, double py, const InputBindings& bindings, InputHost& host);
 
 // The button-up: page switch, settings items and views, backdrop choice,

@@ -10,13 +10,6 @@ HomeCommand Op(HomeOp op) {
     return command;
 }
 
-// The release half of a button's press, as a click ends with.
-HomeCommands WithPulse(HomeOp op, int slot) {
-    HomeCommand pulse = Op(HomeOp::Animate);
-    pulse.Animation = {slot, 0, 1, EasingQuadIn, PressPulseMs};
-    return {Op(op), pulse};
-}
-
 HomeCommands Seek(const KeyState& state, double seconds) {
     if (state.LengthSeconds <= 0) return {};
     double fraction = (state.PositionSeconds + seconds) / state.LengthSeconds;
@@ -63,12 +56,12 @@ MediaAction MediaActionForAppCommand(int command, bool isPlaying) {
 
 HomeCommands MediaCommands(MediaAction action, bool isPlaying) {
     switch (action) {
-    case MediaAction::PlayPause: return WithPulse(HomeOp::TogglePlayPause, SlotPressPlay);
-    case MediaAction::Next: return WithPulse(HomeOp::NextTrack, SlotPressNext);
-    case MediaAction::Previous: return WithPulse(HomeOp::PreviousTrack, SlotPressPrevious);
+    case MediaAction::PlayPause: return HomeCommands{Op(HomeOp::TogglePlayPause)};
+    case MediaAction::Next: return HomeCommands{Op(HomeOp::NextTrack)};
+    case MediaAction::Previous: return HomeCommands{Op(HomeOp::PreviousTrack)};
     case MediaAction::Stop: {
         HomeCommands commands;
-        if (isPlaying) commands = WithPulse(HomeOp::TogglePlayPause, SlotPressPlay);
+        if (isPlaying) commands = HomeCommands{Op(HomeOp::TogglePlayPause)};
         HomeCommand rewind = Op(HomeOp::SeekToFraction);
         rewind.Fraction = 0;
         commands.push_back(rewind);
@@ -83,7 +76,7 @@ HomeCommands KeyCommands(const KeyPress& press, const KeyState& state, bool isPl
     const MediaAction media = MediaActionForKey(press.Key);
     if (media != MediaAction::None) return press.Repeat ? HomeCommands{} : MediaCommands(media, isPlaying);
     if (press.Key == KeySpace && !press.Ctrl) {
-        return press.Repeat ? HomeCommands{} : WithPulse(HomeOp::TogglePlayPause, SlotPressPlay);
+        return press.Repeat ? HomeCommands{} : HomeCommands{Op(HomeOp::TogglePlayPause)};
     }
     if (state.Page != HomePage) return {};
 
@@ -98,8 +91,8 @@ HomeCommands KeyCommands(const KeyPress& press, const KeyState& state, bool isPl
         }
     }
     if (press.Repeat) return {};
-    if (press.Ctrl && !press.Shift && press.Key == KeyLeft) return WithPulse(HomeOp::PreviousTrack, SlotPressPrevious);
-    if (press.Ctrl && !press.Shift && press.Key == KeyRight) return WithPulse(HomeOp::NextTrack, SlotPressNext);
+    if (press.Ctrl && !press.Shift && press.Key == KeyLeft) return HomeCommands{Op(HomeOp::PreviousTrack)};
+    if (press.Ctrl && !press.Shift && press.Key == KeyRight) return HomeCommands{Op(HomeOp::NextTrack)};
     if (press.Ctrl && press.Key == KeyO) return {Op(press.Shift ? HomeOp::OpenFolder : HomeOp::OpenFile)};
     if (!press.Ctrl && !press.Shift && press.Key == KeyEnter && state.SelectedRow != 0) {
         HomeCommand play = Op(HomeOp::PlayEntry);

@@ -23,10 +23,8 @@ inline constexpr int BackdropAcrylic = 3;
 // The main window's eleven animation slots (addressed 1 to 11).
 inline constexpr int AnimationSlotCount = 11;
 inline constexpr int SlotVolumePopup = 1;    // VolumePopupOffset 10 -> 0
-inline constexpr int SlotPressPlay = 2;      // press value of play/pause (stored, not drawn)
-inline constexpr int SlotPressNext = 3;      // press value of next
-inline constexpr int SlotPressPrevious = 4;  // press value of previous
-inline constexpr int SlotPressVolume = 5;    // press value of volume
+// Slots 2 to 5 are started by no code path: the buttons' press values they
+// animated were never drawn.
 inline constexpr int SlotLyricScroll = 6;    // LyricScrollOffset
 inline constexpr int SlotNavTrail = 7;       // NavIndicatorTrail
 inline constexpr int SlotNavLead = 8;        // NavIndicatorLead

@@ -2,8 +2,8 @@
 // bilingual LRC: every original line is followed by its translation at the
 // same time, a few lines stand out of order and every tenth carries two tags.
 
-#include "lyrics/lrc_file.h"
-#include "lyrics/lrc_parser.h"
+#include "lrc/lrc_file.h"
+#include "lrc/lrc_parser.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-#include "lyrics/lrc_file.h"
+#include "lrc/lrc_file.h"
 
 #include <gtest/gtest.h>
 

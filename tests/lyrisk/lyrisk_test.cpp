@@ -1,7 +1,7 @@
 // lyrisk.dll loaded by path and bound by its exported names, as the player
 // binds it, reading real lyric files. The DLL's path is the first argument.
 
-#include "lyrisk/lyrisk.h"
+#include "lyrisk/lyrisk_abi.h"
 
 #include <windows.h>
 

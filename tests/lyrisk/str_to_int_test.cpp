@@ -1,7 +1,7 @@
 // The parser reads numbers as StrToIntExW does; here the two meet on the
 // cases where hand-written readers usually differ.
 
-#include "lyrics/lrc_parser.h"
+#include "lrc/lrc_parser.h"
 
 #include <windows.h>
 #include <shlwapi.h>

@@ -206,7 +206,7 @@ TEST(HoverFlags, ProgressKeepsItsValueWhileThePopupIsOpen) {
     EXPECT_EQ(f.Hover(Region::ProgressHover), 0);
 }
 
-TEST(PressedFlags, SetOnDownWithPulsesForPlaybackButtons) {
+TEST(PressedFlags, SetOnDownAndRepaintedWithoutAnimation) {
     const LayoutInputs layout = SettingsLayout();
     Flags f;
     FakeHost host;
@@ -214,16 +214,16 @@ TEST(PressedFlags, SetOnDownWithPulsesForPlaybackButtons) {
     PressButtons(layout, 445, 560, f.bindings, host);  // next
     EXPECT_EQ(f.Pressed(Region::Next), 1);
     EXPECT_EQ(f.Pressed(Region::AboutItem), 0);
-    EXPECT_EQ(host.Log, (Log{"anim 3 1->0 e1 50", "repaint"}));
+    EXPECT_EQ(host.Log, (Log{"repaint"}));
 
     host.Log.clear();
     PressButtons(layout, 120, 560, f.bindings, host);  // volume
-    EXPECT_EQ(host.Log, (Log{"anim 5 1->0 e1 50", "repaint"}));
+    EXPECT_EQ(host.Log, (Log{"repaint"}));
     EXPECT_EQ(f.Pressed(Region::Next), 0);
     EXPECT_EQ(f.Pressed(Region::Volume), 1);
 
     host.Log.clear();
-    PressButtons(layout, 20, 100, f.bindings, host);  // settings square: no pulse
+    PressButtons(layout, 20, 100, f.bindings, host);  // settings square
     EXPECT_EQ(host.Log, (Log{"repaint"}));
     EXPECT_EQ(f.Pressed(Region::NavSettings), 1);
     EXPECT_EQ(f.Pressed(Region::Volume), 0);

@@ -60,7 +60,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     double at = engine.BytesToSeconds(stream, engine.GetPositionBytes(stream));
     std::printf("ended at %s\n", Clock(at).c_str());
-    engine.Stop(stream);
+    engine.FreeAndStop(stream);
     engine.FreeStream(stream);
     return 0;
 }

@@ -39,6 +39,7 @@
 
 #include "app/drop_target.h"
 #include "app/main_window.h"
+#include "app/player_reports.h"
 #include "assets/embedded_images.h"
 #include "lyrics/lyric_lines.h"
 #include "platform/input_file.h"
@@ -345,6 +346,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!gMainWindow) return 1;
 
     // What the main window's creation sets up for playback.
+    InstallPlayerReports(gMainWindow);
     if (gAudioEngine.Init()) gAudioEngine.LoadPlugins();
     gVolume = 50;
     const auto cover = DefaultCoverPng();

@@ -1,4 +1,4 @@
-#include "lyrics/lrc_file.h"
+#include "lrc/lrc_file.h"
 
 #include "platform/input_file.h"
 #include "platform/text_codec.h"

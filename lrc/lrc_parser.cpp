@@ -1,4 +1,4 @@
-#include "lyrics/lrc_parser.h"
+#include "lrc/lrc_parser.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 // The LRC file beside an audio file: its path, its bytes and their decoding.
 
-#include "lyrics/lrc_parser.h"
+#include "lrc/lrc_parser.h"
 
 #include <cstddef>
 #include <cstdint>
