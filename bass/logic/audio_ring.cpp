@@ -85,6 +85,10 @@ uint32_t AudioRing::Read(float* out, uint32_t frames) {
     return frames;
 }
 
+bool AudioRing::SourceEnded() const {
+    return SettleMove() && End.load(std::memory_order_acquire) != NoEnd;
+}
+
 bool AudioRing::AtEnd() const {
     if (!SettleMove()) return false;
     uint64_t end = End.load(std::memory_order_acquire);

@@ -29,6 +29,8 @@ public:
     uint32_t Free() const;
     // Copies up to frames; returns how many fitted.
     uint32_t Write(const float* samples, uint32_t frames);
+    // A move was asked for and not yet taken.
+    bool MovePending() const { return MoveAsked.load(std::memory_order_acquire) != MoveTaken; }
     // The source has nothing past what was written.
     void MarkEnd() { End.store(Written.load(std::memory_order_relaxed), std::memory_order_release); }
 
@@ -42,6 +44,8 @@ public:
     uint32_t Available() const;
     // Copies up to frames (out nullptr: skips them); returns how many.
     uint32_t Read(float* out, uint32_t frames);
+    // True when the producer has written all the source holds.
+    bool SourceEnded() const;
     // True when the source ended and everything was read.
     bool AtEnd() const;
     // Lets the producer reuse what lies more than keepFrames behind the next frame out.
