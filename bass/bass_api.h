@@ -103,6 +103,9 @@ BASS_EXPORT DWORD BASSAPI TamberLiveStreamCount();
 // its device (each stretch counted once): heard as a gap. For diagnostics and
 // the sound tests.
 BASS_EXPORT DWORD BASSAPI TamberUnderrunCount();
+// The longest any stream's output thread waited for its stream's lock since
+// the library loaded, in microseconds. For the benchmarks.
+BASS_EXPORT DWORD BASSAPI TamberOutputLockWaitUs();
 
 // Decode-only access for tests and tools: the decoder a stream of the file
 // would play through (every decoder made at once), without a device or

@@ -240,6 +240,8 @@ DWORD BASSAPI TamberLiveStreamCount() {
 
 DWORD BASSAPI TamberUnderrunCount() { return Stream::Underruns(); }
 
+DWORD BASSAPI TamberOutputLockWaitUs() { return Stream::LongestOutputLockWaitUs(); }
+
 DWORD BASSAPI TamberDecoderOpen(const wchar_t* path, TamberDecodedFormat* format) {
     return Guarded<DWORD>(0, [&]() -> DWORD {
         if (!path || !format) return Fail(BASS_ERROR_ILLPARAM, DWORD{0});

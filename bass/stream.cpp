@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "bass/bass_api.h"
+#include "bass/mmcss.h"
 
 namespace {
 
@@ -29,9 +30,15 @@ constexpr ULONGLONG DeviceRetryMs = 1000;  // without a device, how often one is
 // under Wine, so not often.
 constexpr ULONGLONG DefaultCheckMs = 5000;
 constexpr ULONGLONG StalledRetryMs = 5000;  // a device that stood still is tried again after this
-constexpr auto CloseWait = std::chrono::seconds(5);
+// A free waits this long for the decoder to let go (a program that frees its
+// stream and exits would otherwise leave a Media Foundation reader to a
+// thread that process exit kills, which brings Wine's GStreamer back end
+// down); a decoder that takes longer is left to the reaper.
+constexpr auto CloseWait = std::chrono::milliseconds(40);
+constexpr auto DecodePollMs = std::chrono::milliseconds(20);  // the decode thread looks for room this often
 
 std::atomic<uint32_t> gUnderruns{0};
+std::atomic<uint32_t> gLongestLockWaitUs{0};
 // Whether the latest look, by any stream, found no device: a new stream then
 // starts on the clock at once and looks for one as it plays.
 std::atomic<bool> gNoDeviceSeen{false};
@@ -77,19 +84,54 @@ public:
     ~ComThread() { CoUninitialize(); }
 };
 
+// Joins the threads of closed streams, whatever they wait for.
+class Reaper {
+public:
+    static void Take(std::thread thread) {
+        static Reaper* reaper = new Reaper;  // lives to process exit, with its thread
+        std::lock_guard<std::mutex> lock(reaper->Lock);
+        reaper->Threads.push_back(std::move(thread));
+        reaper->Wake.notify_one();
+    }
+
+private:
+    Reaper() {
+        std::thread([this] {
+            std::unique_lock<std::mutex> lock(Lock);
+            for (;;) {
+                Wake.wait(lock, [this] { return !Threads.empty(); });
+                std::thread thread = std::move(Threads.front());
+                Threads.erase(Threads.begin());
+                lock.unlock();
+                thread.join();
+                lock.lock();
+            }
+        }).detach();
+    }
+    std::mutex Lock;
+    std::condition_variable Wake;
+    std::vector<std::thread> Threads;
+};
+
+// The ring holds what is decoded ahead and what a resume may give back.
+std::shared_ptr<AudioRing> MakeRing(uint32_t channels, uint32_t sampleRate) {
+    return std::make_shared<AudioRing>(channels, FramesIn(AheadMs + HistoryMs + DecodeChunkMs, sampleRate));
+}
+
 }  // namespace
 
 Stream::Stream(DecoderInfo info, DecoderOpener openLater, OutputBackend* output)
     : SampleRate(info.SampleRate), Channels(info.Channels), ChannelMask(info.ChannelMask),
-      HighResolution(info.HighResolution), LengthFrames(info.Frames), Source(std::move(info.Source)),
-      OpenLater(std::move(openLater)), Output(output), Ramp(info.SampleRate), Stall(StallLimitMs),
-      DeviceMissing(gNoDeviceSeen.load()) {
+      HighResolution(info.HighResolution), LengthFrames(info.Frames), Ring(MakeRing(info.Channels, info.SampleRate)),
+      Source(std::move(info.Source)), OpenLater(std::move(openLater)), Output(output), Ramp(info.SampleRate),
+      Stall(StallLimitMs), DeviceMissing(gNoDeviceSeen.load()) {
     QueryPerformanceFrequency(&ClockFrequency);
 }
 
 Stream::~Stream() { Close(); }
 
 uint32_t Stream::Underruns() { return gUnderruns.load(); }
+uint32_t Stream::LongestOutputLockWaitUs() { return gLongestLockWaitUs.load(); }
 
 void Stream::WatchDefaultDevice(OutputBackend& output) {
     // Asking for the default device can take long enough (100 ms and more
@@ -121,21 +163,21 @@ void Stream::Close() {
     if (Closed) return;
     Closed = true;
     Wake.notify_all();
+    {
+        std::lock_guard<std::mutex> decodeLock(DecodeWaitLock);
+        DecodeWake.notify_all();
+    }
     if (!DecodeThread.joinable()) {
         std::unique_ptr<Decoder> source = std::move(Source);
         lock.unlock();
         return;
     }
-    // No decoder may outlive the free: a program that frees its stream and
-    // exits would otherwise leave a Media Foundation reader to a thread that
-    // process exit kills, which brings Wine's GStreamer back end down. Bounded,
-    // so that a decoder stuck in a read cannot hang the caller.
-    bool done = ThreadsDone.wait_for(lock, CloseWait, [this] { return DecodeDone && OutputDone; });
+    ThreadsDone.wait_for(lock, CloseWait, [this] { return DecodeDone; });
     lock.unlock();
-    for (std::thread* thread : {&DecodeThread, &OutputThread}) {
-        if (done) thread->join();
-        else thread->detach();  // it holds the stream alive until it ends
-    }
+    // The output thread fades out as a pause does, on its own time; each
+    // thread holds the stream alive until it ends.
+    Reaper::Take(std::move(DecodeThread));
+    Reaper::Take(std::move(OutputThread));
 }
 
 void Stream::StartThreadsLocked() {
@@ -148,100 +190,96 @@ void Stream::StartThreadsLocked() {
 uint64_t Stream::PositionLocked() const {
     if (PlayState != State::Playing || !RunActive || RestartRun) return HeldPosition;
     // The clock is read as it stands: its turns may wait behind a look for a device.
-    uint64_t played = Device ? RunPlayed
-                             : TicksToFrames(static_cast<uint64_t>(Now() - ClockStart),
-                                             static_cast<uint64_t>(ClockFrequency.QuadPart), SampleRate);
+    uint64_t played = RunOnDevice ? RunHeard.load()
+                                  : TicksToFrames(static_cast<uint64_t>(Now() - ClockStart),
+                                                  static_cast<uint64_t>(ClockFrequency.QuadPart), SampleRate);
     return std::min(RunBase + played, EndLocked());
-}
-
-void Stream::MoveRingLocked(uint64_t frame) {
-    uint64_t frames = Ring.size() / Channels;
-    if (frame >= RingStart && frame <= RingStart + frames && !SeekPending) {
-        ReadAt = static_cast<size_t>(frame - RingStart);
-        return;
-    }
-    Ring.clear();
-    RingStart = frame;
-    ReadAt = 0;
-    SourceDrained = frame >= LengthFrames;
-    EndFrame = frame;
-    ++Generation;
-    SeekPending = true;
-    SeekTarget = frame;
-    Wake.notify_all();
 }
 
 // ---- Decoding ----
 
-bool Stream::DecodeNeededLocked() const {
-    if (SourceDrained || (!Source && !OpenLater)) return false;
-    return SeekPending || AvailableLocked() < FramesIn(AheadMs, SampleRate);
+void Stream::NoteDrained(bool drained, uint64_t endFrame) {
+    std::lock_guard<std::mutex> lock(Lock);
+    SourceDrained = drained;
+    EndFrame = endFrame;
 }
 
 void Stream::DecodeLoop() {
     ComThread com;
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
-    std::vector<float> chunk;
     std::unique_lock<std::mutex> lock(Lock);
-    for (;;) {
-        Wake.wait(lock, [this] { return Closed || DecodeNeededLocked(); });
-        if (Closed) break;
-        std::unique_ptr<Decoder> source = std::move(Source);
-        DecoderOpener open = std::move(OpenLater);
-        uint64_t generation = Generation, seekTarget = SeekTarget, lengthFrames = LengthFrames;
-        bool seek = SeekPending;
-        uint32_t channels = Channels, sampleRate = SampleRate;
-        lock.unlock();
+    std::unique_ptr<Decoder> source = std::move(Source);
+    DecoderOpener open = std::move(OpenLater);
+    uint64_t lengthFrames = LengthFrames;
+    uint32_t channels = Channels, sampleRate = SampleRate;
+    lock.unlock();
 
-        bool opened = false;
-        if (!source) {
-            DecoderInfo made = open();
-            source = std::move(made.Source);
-            opened = true;
-            if (!source) {
-                source = std::make_unique<SilenceDecoder>(lengthFrames, channels);
-            } else if (made.SampleRate != sampleRate || made.Channels != channels) {
-                // The headers told another format than the decoder gives (an AAC
-                // file whose sample entry holds the core rate): positions follow
-                // the decoder from here.
-                lock.lock();
-                Source = std::move(source);
-                if (!Closed) AdoptFormatLocked(made.SampleRate, made.Channels);
-                continue;
-            }
+    bool fresh = false;  // a decoder just made stands at the start already
+    if (!source && open) {
+        DecoderInfo made = open();
+        source = std::move(made.Source);
+        fresh = true;
+        if (source && (made.SampleRate != sampleRate || made.Channels != channels) && made.SampleRate && made.Channels) {
+            // The headers told another format than the decoder gives (an AAC
+            // file whose sample entry holds the core rate): positions follow
+            // the decoder from here.
+            lock.lock();
+            if (!Closed) AdoptFormatLocked(made.SampleRate, made.Channels);
+            lengthFrames = LengthFrames;
+            channels = Channels;
+            sampleRate = SampleRate;
+            lock.unlock();
         }
-        // A fresh decoder stands at the start already.
-        bool ok = !seek || (opened && seekTarget == 0) || source->Seek(seekTarget);
-        uint32_t want = std::max<uint32_t>(1, FramesIn(DecodeChunkMs, sampleRate));
-        chunk.resize(size_t{want} * channels);
-        uint32_t got = ok ? std::min(source->Read(chunk.data(), want), want) : 0;
+    }
+    if (!source) source = std::make_unique<SilenceDecoder>(lengthFrames, channels);
+    lock.lock();
+    std::shared_ptr<AudioRing> ring = Ring;
+    lock.unlock();
 
-        lock.lock();
-        Source = std::move(source);
-        if (Closed) break;
-        if (generation != Generation) continue;  // decoded for a position no longer wanted
-        if (seek) SeekPending = false;
-        uint64_t end = RingStart + Ring.size() / Channels;
-        // The media's duration is the length; decoders that give more stop there.
-        got = static_cast<uint32_t>(std::min<uint64_t>(got, LengthFrames - std::min(end, LengthFrames)));
-        if (got == 0) {
-            SourceDrained = true;
-            EndFrame = end;
+    uint32_t chunkFrames = std::max<uint32_t>(1, FramesIn(DecodeChunkMs, sampleRate));
+    std::vector<float> chunk(size_t{chunkFrames} * channels);
+    uint64_t at = 0;  // the decoder's next frame
+    uint32_t pending = 0, offset = 0;  // decoded, not yet in the ring
+    bool drained = false;
+    while (!Closed) {
+        uint64_t target;
+        if (ring->TakeMove(&target)) {
+            bool ok = target <= lengthFrames && ((fresh && target == 0 && at == 0) || source->Seek(target));
+            fresh = false;
+            at = target;
+            pending = offset = 0;
+            drained = !ok || target >= lengthFrames;
+            ring->CompleteMove(target);
+            if (drained) ring->MarkEnd();
+            NoteDrained(drained, target);
             continue;
         }
-        // Frames long heard go, so that the ring stays a few seconds long.
-        size_t history = FramesIn(HistoryMs, SampleRate);
-        if (ReadAt > 2 * history) {
-            size_t drop = ReadAt - history;
-            Ring.erase(Ring.begin(), Ring.begin() + static_cast<std::ptrdiff_t>(drop * Channels));
-            RingStart += drop;
-            ReadAt -= drop;
+        if (pending == 0 && !drained && ring->Free() >= chunkFrames) {
+            // Decoded and copied without the lock: nothing waits on the decoder.
+            uint32_t got = std::min(source->Read(chunk.data(), chunkFrames), chunkFrames);
+            fresh = false;
+            // The media's duration is the length; decoders that give more stop there.
+            got = static_cast<uint32_t>(std::min<uint64_t>(got, lengthFrames - std::min(at, lengthFrames)));
+            if (got == 0) {
+                drained = true;
+                ring->MarkEnd();
+                NoteDrained(true, at);
+                continue;
+            }
+            pending = got;
+            offset = 0;
+            at += got;
         }
-        Ring.insert(Ring.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(size_t{got} * Channels));
+        if (pending > 0) {
+            uint32_t wrote = ring->Write(chunk.data() + size_t{offset} * channels, pending);
+            pending -= wrote;
+            offset += wrote;
+            if (pending == 0) continue;
+        }
+        std::unique_lock<std::mutex> wait(DecodeWaitLock);
+        DecodeWake.wait_for(wait, DecodePollMs, [&] { return Closed.load() || ring->MovePending(); });
     }
     // The decoder goes on this thread, before a waiting Close returns.
-    std::unique_ptr<Decoder> source = std::move(Source);
-    lock.unlock();
     source.reset();
     lock.lock();
     DecodeDone = true;
@@ -255,152 +293,182 @@ void Stream::AdoptFormatLocked(uint32_t sampleRate, uint32_t channels) {
     SampleRate = sampleRate;
     Channels = channels;
     ChannelMask = 0;
-    Ring.clear();
-    RingStart = 0;
-    ReadAt = 0;
-    MoveRingLocked(HeldPosition);
-    if (HeldPosition == 0) SeekPending = false;  // the new decoder stands there
-    RestartRun = RunActive;  // the device must be opened for the new format
+    // A ring of the new format; the run starts again on it, from HeldPosition.
+    Ring = MakeRing(channels, sampleRate);
+    RestartRun = RunActive;
 }
 
 // ---- Output ----
 
+std::unique_lock<std::mutex> Stream::LockForOutput() const {
+    LONGLONG before = Now();
+    std::unique_lock<std::mutex> lock(Lock);
+    uint64_t us = static_cast<uint64_t>(Now() - before) * 1000000 / static_cast<uint64_t>(ClockFrequency.QuadPart);
+    uint32_t waited = static_cast<uint32_t>(std::min<uint64_t>(us, UINT32_MAX));
+    uint32_t longest = gLongestLockWaitUs.load(std::memory_order_relaxed);
+    while (waited > longest && !gLongestLockWaitUs.compare_exchange_weak(longest, waited)) {
+    }
+    return lock;
+}
+
 void Stream::OutputLoop() {
     ComThread com;
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-    std::unique_lock<std::mutex> lock(Lock);
-    while (!Closed) {
-        bool wanted = PlayState == State::Playing;
-        if (RunActive && (!wanted || RestartRun)) {
-            EndRunLocked(lock, true);
-            continue;
-        }
-        if (!RunActive) {
-            if (!wanted) {
+    void* task = JoinAudioTask();
+    for (;;) {
+        bool wanted, restart;
+        {
+            std::unique_lock<std::mutex> lock = LockForOutput();
+            if (Closed) break;
+            wanted = PlayState == State::Playing;
+            restart = RestartRun;
+            if (!RunActive && !wanted) {
                 Wake.wait(lock);
                 continue;
             }
-            StartRunLocked(lock);
+        }
+        if (RunActive && (!wanted || restart)) {
+            EndRun(true);
+            continue;
+        }
+        if (!RunActive) {
+            StartRun();
             continue;
         }
         if (Device) {
-            ServiceDeviceLocked(lock);
+            ServiceDevice();
             if (!Device || !RunActive) continue;
-            HANDLE ready = Device->ReadyEvent();
-            lock.unlock();
-            WaitForSingleObject(ready, TurnTimeoutMs);
-            lock.lock();
+            WaitForSingleObject(Device->ReadyEvent(), TurnTimeoutMs);
         } else {
-            ServiceClockLocked(lock);
-            Wake.wait_for(lock, std::chrono::milliseconds(ClockTurnMs));
+            ServiceClock();
+            Sleep(ClockTurnMs);
         }
     }
-    if (RunActive) EndRunLocked(lock, true);  // a free fades out as a pause does
-    std::unique_ptr<OutputDevice> device = std::move(Device);
-    lock.unlock();
-    device.reset();
-    lock.lock();
-    OutputDone = true;
-    ThreadsDone.notify_all();
+    if (RunActive) EndRun(true);  // a free fades out as a pause does
+    Device.reset();
+    LeaveAudioTask(task);
 }
 
-void Stream::TryDeviceLocked(std::unique_lock<std::mutex>& lock) {
+void Stream::TryDevice() {
     if (Device || !Output) return;
     // After a loss or a failed open the clock runs a while before the next try.
     ULONGLONG now = GetTickCount64();
     if (now < NextDeviceTryMs) return;
     NextDeviceTryMs = now + DeviceRetryMs;
-    SourceFormat format{SampleRate, Channels, ChannelMask, HighResolution};
     // A device that never moved is left alone a while, unless another
     // becomes the default: a busy machine can hold a sound server up too.
     std::wstring current;
     if (!StalledDevice.empty() && now < StalledUntilMs && (!DefaultDevice(&current) || current == StalledDevice)) return;
-    lock.unlock();
-    std::unique_ptr<OutputDevice> device = Output->OpenDefault(format);
-    lock.lock();
+    std::unique_ptr<OutputDevice> device = Output->OpenDefault(RunFormat);
     DeviceMissing = !device;
     if (!device || Closed) return;
     StalledDevice.clear();
     Device = std::move(device);
+    DeviceFor = RunFormat;
 }
 
-void Stream::StartRunLocked(std::unique_lock<std::mutex>& lock) {
-    RestartRun = false;
+void Stream::StartRun() {
+    uint64_t held;
+    {
+        std::unique_lock<std::mutex> lock = LockForOutput();
+        RestartRun = false;
+        held = HeldPosition;
+        RunRing = Ring;
+        RunFormat = SourceFormat{SampleRate, Channels, ChannelMask, HighResolution};
+    }
+    // A device opened for another format (the decoder corrected the headers) goes.
+    if (Device && (DeviceFor.SampleRate != RunFormat.SampleRate || DeviceFor.Channels != RunFormat.Channels)) Device.reset();
     // Where there was no device a moment ago the clock starts at once and
     // looks for one as it runs; otherwise the run waits for the device.
-    if (!DeviceMissing) TryDeviceLocked(lock);
-    if (Closed || PlayState != State::Playing || RestartRun) return;  // things moved while the device opened
-    MoveRingLocked(HeldPosition);
-    RunBase = HeldPosition;
+    if (!DeviceMissing) TryDevice();
     RunPlayed = 0;
     RunTaken = 0;
     RunPadFrames = 0;
     Starving = false;
-    Ramp = VolumeRamp(SampleRate);
-    Ramp.SetTarget(Volume);
+    Ramp = VolumeRamp(RunFormat.SampleRate);
+    Ramp.SetTarget(Volume.load());
     Ramp.StartFromSilence();
     DeviceStarted = false;  // started by the first write, with audio queued
-    if (Device && !Device->Reset()) DropDeviceLocked();
+    if (Device && !Device->Reset()) DropDevice();
     Stall.Restart(GetTickCount64(), 0);
-    ClockStart = Now();
-    RunActive = true;
+    RunHeard = 0;
+    {
+        std::unique_lock<std::mutex> lock = LockForOutput();
+        if (Closed || PlayState != State::Playing || RestartRun) return;  // things moved while the device opened
+        RunBase = held;
+        RunOnDevice = Device != nullptr;
+        ClockStart = Now();
+        RunActive = true;
+    }
+    if (!RunRing->MoveTo(held)) {
+        std::lock_guard<std::mutex> lock(DecodeWaitLock);
+        DecodeWake.notify_all();
+    }
 }
 
-void Stream::EndRunLocked(std::unique_lock<std::mutex>& lock, bool fade) {
+void Stream::EndRun(bool fade) {
     if (Device && DeviceStarted && fade) {
         // A short fade from where the audio is, then silence until all that
         // was queued has been heard: a stopped device cuts what it holds.
         uint32_t queued = 0;
-        bool ok = WriteLocked(Ramp.RampFrames(), Feed::FadeOut) && Device->Queued(&queued);
+        bool ok = Write(Ramp.RampFrames(), Feed::FadeOut) && Device->Queued(&queued);
+        uint32_t rate = RunFormat.SampleRate;
         uint64_t drainFrames = uint64_t{queued} + (ok ? Device->LatencyFrames() : 0);
-        ULONGLONG until = GetTickCount64() + drainFrames * 1000 / SampleRate + DrainExtraMs;
-        uint32_t lead = FramesIn(LeadMs, SampleRate);
+        ULONGLONG until = GetTickCount64() + drainFrames * 1000 / rate + DrainExtraMs;
+        uint32_t lead = FramesIn(LeadMs, rate);
         while (ok && GetTickCount64() < until) {
-            if (queued < lead) ok = WriteLocked(lead - queued, Feed::Silence);
-            HANDLE ready = Device->ReadyEvent();
-            lock.unlock();
-            WaitForSingleObject(ready, TurnTimeoutMs);
-            lock.lock();
-            ok = ok && Device && Device->Queued(&queued);
+            if (queued < lead) ok = Write(lead - queued, Feed::Silence);
+            WaitForSingleObject(Device->ReadyEvent(), TurnTimeoutMs);
+            ok = ok && Device->Queued(&queued);
         }
-        if (!ok) DropDeviceLocked();
+        if (!ok) DropDevice();
     }
-    if (Device && !(Device->Stop() && Device->Reset())) DropDeviceLocked();
+    if (Device && !(Device->Stop() && Device->Reset())) DropDevice();
     DeviceStarted = false;
+    std::unique_lock<std::mutex> lock = LockForOutput();
     RunActive = false;
+    RunOnDevice = false;
 }
 
-void Stream::DropDeviceLocked() {
+void Stream::DropDevice() {
     Device.reset();
     DeviceStarted = false;
     NextDeviceTryMs = GetTickCount64() + DeviceRetryMs / 2;
 }
 
-void Stream::LoseDeviceLocked() {
-    // The run goes on from what was heard, on another device or the clock.
+void Stream::RestartFromHeard() {
+    std::unique_lock<std::mutex> lock = LockForOutput();
+    // A seek asked for meanwhile keeps its position.
+    if (RestartRun) return;
     HeldPosition = PositionLocked();
-    DropDeviceLocked();
     RestartRun = true;
 }
 
-bool Stream::WriteLocked(uint32_t frames, Feed feed) {
+void Stream::LoseDevice() {
+    // The run goes on from what was heard, on another device or the clock.
+    RestartFromHeard();
+    DropDevice();
+}
+
+bool Stream::Write(uint32_t frames, Feed feed) {
     if (frames == 0) return true;
     const DeviceFormat& format = Device->Format();
-    size_t take = feed == Feed::Silence ? 0 : std::min<size_t>(frames, AvailableLocked());
-    if (feed == Feed::Audio) frames = static_cast<uint32_t>(take);
+    uint32_t channels = RunFormat.Channels;
+    uint32_t take = feed == Feed::Silence ? 0 : std::min(frames, RunRing->Available());
+    if (feed == Feed::Audio) frames = take;
     if (frames == 0) return true;
-    Work.assign(size_t{frames} * Channels, 0.0f);
-    std::copy_n(Ring.begin() + static_cast<std::ptrdiff_t>(ReadAt * Channels), take * Channels, Work.begin());
-    ReadAt += take;
+    Work.assign(size_t{frames} * channels, 0.0f);
+    take = RunRing->Read(Work.data(), take);
     RunTaken += take;
-    if (DecodeNeededLocked()) Wake.notify_all();  // the decode thread tops the ring up
+    RunRing->Release(FramesIn(HistoryMs, RunFormat.SampleRate));
     const std::vector<float>* out = &Work;
-    if (format.Channels != Channels) {
+    if (format.Channels != channels) {
         Mixed.resize(size_t{frames} * format.Channels);
-        RemapChannels(Work.data(), frames, Channels, Mixed.data(), format.Channels);
+        RemapChannels(Work.data(), frames, channels, Mixed.data(), format.Channels);
         out = &Mixed;
     }
     float* samples = const_cast<float*>(out->data());
+    Ramp.SetTarget(Volume.load(std::memory_order_relaxed));
     // Silence leaves the ramp where it is: a rise spent on the silence that
     // opens a run would start the audio at full volume, with a click.
     if (feed == Feed::FadeOut) Ramp.FadeOut(samples, frames, format.Channels);
@@ -411,20 +479,20 @@ bool Stream::WriteLocked(uint32_t frames, Feed feed) {
     return Device->Write(Pcm.data(), frames);
 }
 
-void Stream::NoteStarvingLocked(bool starving) {
+void Stream::NoteStarving(bool starving) {
     if (starving && !Starving) gUnderruns.fetch_add(1);
     Starving = starving;
 }
 
-void Stream::ServiceDeviceLocked(std::unique_lock<std::mutex>& lock) {
+void Stream::ServiceDevice() {
     ULONGLONG nowMs = GetTickCount64();
+    uint32_t rate = RunFormat.SampleRate;
     std::wstring current;
     if (DefaultDevice(&current)) {
         // Headphones plugged in, or the user chose another output: follow it.
         if (!current.empty() && current != Device->Id()) {
-            HeldPosition = PositionLocked();
-            RestartRun = true;
-            EndRunLocked(lock, true);
+            RestartFromHeard();
+            EndRun(true);
             Device.reset();
             return;
         }
@@ -432,46 +500,48 @@ void Stream::ServiceDeviceLocked(std::unique_lock<std::mutex>& lock) {
     uint32_t queued = 0, capacity = 0;
     uint64_t played = 0;
     if (!Device->Queued(&queued) || !Device->Capacity(&capacity) || !Device->Played(&played)) {
-        LoseDeviceLocked();
+        LoseDevice();
         return;
     }
     RunPlayed = std::min(played - std::min<uint64_t>(played, RunPadFrames), RunTaken);
+    RunHeard = RunPlayed;
     if (DeviceStarted && Stall.Stalled(nowMs, played, queued > 0)) {
         StalledDevice = Device->Id();
         StalledUntilMs = nowMs + StalledRetryMs;
-        LoseDeviceLocked();
+        LoseDevice();
         return;
     }
-    if (SourceDrained && AvailableLocked() == 0) {
-        if (queued == 0 || RunPlayed >= RunTaken) FinishLocked();
+    if (RunRing->AtEnd()) {
+        if (queued == 0 || RunPlayed >= RunTaken) Finish();
         return;
     }
-    uint32_t lead = std::min(FramesIn(DeviceStarted ? LeadMs : FirstLeadMs, SampleRate), capacity);
+    uint32_t lead = std::min(FramesIn(DeviceStarted ? LeadMs : FirstLeadMs, rate), capacity);
     if (queued >= lead) return;
     if (!DeviceStarted && RunPadFrames == 0) {
         // A run opens with a little silence: a device may lose the first
         // moments of a start (Wine's PulseAudio driver does), and losing
         // silence is not heard, where losing the start of the rise is a click.
-        RunPadFrames = FramesIn(StartSilenceMs, SampleRate);
-        if (!WriteLocked(RunPadFrames, Feed::Silence)) {
-            LoseDeviceLocked();
+        RunPadFrames = FramesIn(StartSilenceMs, rate);
+        if (!Write(RunPadFrames, Feed::Silence)) {
+            LoseDevice();
             return;
         }
         queued += RunPadFrames;
-        if (queued >= lead) lead = queued + FramesIn(LeadMs, SampleRate);
+        if (queued >= lead) lead = queued + FramesIn(LeadMs, rate);
     }
     uint32_t want = lead - queued;
     // Short of audio before the end (and after the first), or a device that
     // ran dry since the last turn: heard as a gap.
-    NoteStarvingLocked(RunTaken > 0 && !SourceDrained && (AvailableLocked() < want || (DeviceStarted && queued == 0)));
-    if (!WriteLocked(want, Feed::Audio)) {
-        LoseDeviceLocked();
+    NoteStarving(RunTaken > 0 && !RunRing->SourceEnded() &&
+                 (RunRing->Available() < want || (DeviceStarted && queued == 0)));
+    if (!Write(want, Feed::Audio)) {
+        LoseDevice();
         return;
     }
     if (!DeviceStarted && RunTaken > 0) {
         // Started with audio queued, so that its clock counts only audio.
         if (!Device->Start()) {
-            LoseDeviceLocked();
+            LoseDevice();
             return;
         }
         DeviceStarted = true;
@@ -479,15 +549,15 @@ void Stream::ServiceDeviceLocked(std::unique_lock<std::mutex>& lock) {
     }
 }
 
-void Stream::ServiceClockLocked(std::unique_lock<std::mutex>& lock) {
-    RunPlayed = TicksToFrames(static_cast<uint64_t>(Now() - ClockStart), static_cast<uint64_t>(ClockFrequency.QuadPart), SampleRate);
+void Stream::ServiceClock() {
+    uint32_t rate = RunFormat.SampleRate;
+    RunPlayed = TicksToFrames(static_cast<uint64_t>(Now() - ClockStart), static_cast<uint64_t>(ClockFrequency.QuadPart), rate);
     // The ring is used up in step with the clock: the decoder's end is the end.
-    size_t take = static_cast<size_t>(std::min<uint64_t>(RunPlayed - std::min(RunPlayed, RunTaken), AvailableLocked()));
-    ReadAt += take;
-    RunTaken += take;
-    if (DecodeNeededLocked()) Wake.notify_all();
-    if (SourceDrained && RunBase + RunPlayed >= EndLocked()) {
-        FinishLocked();
+    uint32_t take = static_cast<uint32_t>(std::min<uint64_t>(RunPlayed - std::min(RunPlayed, RunTaken), RunRing->Available()));
+    RunTaken += RunRing->Read(nullptr, take);
+    RunRing->Release(FramesIn(HistoryMs, rate));
+    if (RunRing->AtEnd() && RunBase + RunPlayed >= RunRing->ReadFrame()) {
+        Finish();
         return;
     }
     // A device may have appeared: the clock runs on while one is looked for,
@@ -498,15 +568,13 @@ void Stream::ServiceClockLocked(std::unique_lock<std::mutex>& lock) {
         ClockSawDefault = current;
         if (!current.empty()) NextDeviceTryMs = 0;
     }
-    TryDeviceLocked(lock);
-    if (Device && RunActive && !RestartRun && PlayState == State::Playing) {
-        RunPlayed = TicksToFrames(static_cast<uint64_t>(Now() - ClockStart), static_cast<uint64_t>(ClockFrequency.QuadPart), SampleRate);
-        HeldPosition = PositionLocked();
-        RestartRun = true;
-    }
+    TryDevice();
+    if (Device) RestartFromHeard();
 }
 
-void Stream::FinishLocked() {
+void Stream::Finish() {
+    std::unique_lock<std::mutex> lock = LockForOutput();
+    if (RestartRun || PlayState != State::Playing) return;  // a seek or a pause came first
     HeldPosition = EndLocked();
     PlayState = State::Stopped;
     Ended = true;
@@ -557,8 +625,6 @@ int Stream::SetPosition(uint64_t positionBytes) {
     HeldPosition = frame;
     RestartRun = RunActive;
     Ended = false;
-    // The decoder moves now, while a playing run fades out.
-    if (!RunActive) MoveRingLocked(frame);
     Wake.notify_all();
     return 0;
 }
@@ -567,8 +633,7 @@ int Stream::SetVolume(float volume) {
     std::lock_guard<std::mutex> lock(Lock);
     if (Closed) return BASS_ERROR_HANDLE;
     if (!(volume >= 0.0f) || std::isinf(volume)) return BASS_ERROR_ILLPARAM;  // also NaN
-    Volume = volume;
-    Ramp.SetTarget(volume);
+    Volume = volume;  // the output thread's ramp follows it
     return 0;
 }
 

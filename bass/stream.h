@@ -10,9 +10,11 @@
 // follows the system's default device, and falls back to the clock while
 // there is none.
 //
-// Every public method locks the stream and may be called from any thread.
+// Every public method may be called from any thread and returns at once.
 // The decoder is used only by the decode thread, the device only by the
-// output thread; neither runs under the lock for long.
+// output thread. Decoded audio passes between the two through a lock-free
+// ring; the lock guards the play state alone and is never held around a
+// decoder, a copy of audio or a device call.
 
 #include <windows.h>
 
@@ -26,6 +28,7 @@
 #include <vector>
 
 #include "bass/decoder.h"
+#include "bass/logic/audio_ring.h"
 #include "bass/logic/output_rules.h"
 #include "bass/logic/sample_convert.h"
 #include "bass/output_device.h"
@@ -41,9 +44,10 @@ public:
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;
 
-    // Releases the device and the decoder before it returns (bounded: a
-    // decoder stuck in a read is left to its thread); later calls fail with
-    // BASS_ERROR_HANDLE.
+    // Returns at once (within a few tens of milliseconds, while the decoder
+    // lets go of the file); the threads end on their own, the output after
+    // its fade, and a decoder stuck in a read is left to a reaper. Later
+    // calls fail with BASS_ERROR_HANDLE.
     void Close();
 
     // Each returns 0 or a BASS error code. Positions are bytes of 16-bit PCM
@@ -63,6 +67,9 @@ public:
     // Times, over the whole library, that a playing stream had no decoded
     // audio for its device (or its device ran dry).
     static uint32_t Underruns();
+    // The longest the output threads waited for the stream's lock, in
+    // microseconds, since the library started.
+    static uint32_t LongestOutputLockWaitUs();
     // Keeps asking for the default output device in the background (from
     // BASS_Init on): streams follow it, and where there is none the first
     // stream starts on the clock at once.
@@ -70,40 +77,41 @@ public:
 
 private:
     enum class State { Stopped, Playing, Paused };
-    enum class Feed { Audio, FadeOut, Silence };  // what WriteLocked sends
+    enum class Feed { Audio, FadeOut, Silence };  // what Write sends
 
     uint64_t FrameBytes() const { return uint64_t{Channels} * 2; }
     uint64_t PositionLocked() const;
     uint64_t EndLocked() const { return SourceDrained ? std::min(EndFrame, LengthFrames) : LengthFrames; }
-    size_t AvailableLocked() const { return Ring.size() / Channels - ReadAt; }
     void StartThreadsLocked();
-    void MoveRingLocked(uint64_t frame);  // the next frame out is frame
     void AdoptFormatLocked(uint32_t sampleRate, uint32_t channels);
 
     // Decode thread.
     void DecodeLoop();
-    bool DecodeNeededLocked() const;
+    void NoteDrained(bool drained, uint64_t endFrame);
 
-    // Output thread and its turns (all with the lock held unless noted).
+    // Output thread and its turns: the lock only for a moment, to read or
+    // change the play state.
     void OutputLoop();
-    void StartRunLocked(std::unique_lock<std::mutex>& lock);
-    void EndRunLocked(std::unique_lock<std::mutex>& lock, bool fade);
-    void ServiceDeviceLocked(std::unique_lock<std::mutex>& lock);
-    void ServiceClockLocked(std::unique_lock<std::mutex>& lock);
+    std::unique_lock<std::mutex> LockForOutput() const;
+    void StartRun();
+    void EndRun(bool fade);
+    void ServiceDevice();
+    void ServiceClock();
     // Sends frames to the device in its format, through the volume ramp:
     // audio from the ring (only what it has), a fade to silence (padded with
     // silence), or silence. False when the device failed.
-    bool WriteLocked(uint32_t frames, Feed feed);
-    void DropDeviceLocked();
-    void LoseDeviceLocked();
-    void FinishLocked();
-    void TryDeviceLocked(std::unique_lock<std::mutex>& lock);
-    void NoteStarvingLocked(bool starving);
+    bool Write(uint32_t frames, Feed feed);
+    void DropDevice();
+    void LoseDevice();       // the run restarts from what was heard
+    void RestartFromHeard(); // likewise, keeping the device
+    void Finish();
+    void TryDevice();
+    void NoteStarving(bool starving);
     static bool DefaultDevice(std::wstring* id);  // false before the watcher's first answer
 
     mutable std::mutex Lock;
-    std::condition_variable Wake;
-    bool Closed = false;
+    std::condition_variable Wake;  // the play state changed, or the stream closed
+    std::atomic<bool> Closed{false};
 
     // Format; the decoder may correct the headers' figures when it is made.
     uint32_t SampleRate;
@@ -111,21 +119,16 @@ private:
     uint32_t ChannelMask;
     bool HighResolution;
     uint64_t LengthFrames;
-    float Volume = 1.0f;
+    std::atomic<float> Volume{1.0f};
 
-    // Decoded audio: Ring holds frames from RingStart on; ReadAt is the next
-    // frame out (the ones before it stay a while, so that a pause can give
-    // back what was queued but not heard).
-    std::vector<float> Ring;
-    uint64_t RingStart = 0;
-    size_t ReadAt = 0;
+    // Decoded audio, replaced only when the decoder corrects the format.
+    std::shared_ptr<AudioRing> Ring;
     bool SourceDrained = false;  // the decoder gave all it has; EndFrame is the end
     uint64_t EndFrame = 0;
-    uint64_t Generation = 0;  // bumped by every move of the ring
-    bool SeekPending = false;
-    uint64_t SeekTarget = 0;
-    std::unique_ptr<Decoder> Source;  // empty while the decode thread works with it
+    std::unique_ptr<Decoder> Source;  // the decode thread's once it runs
     DecoderOpener OpenLater;
+    std::mutex DecodeWaitLock;
+    std::condition_variable DecodeWake;  // a move was asked for, or the stream closed
 
     // Play state as the interface sees it.
     State PlayState = State::Stopped;
@@ -133,18 +136,24 @@ private:
     uint64_t HeldPosition = 0;  // the position whenever no run is going (or one must restart)
     bool RestartRun = false;    // a seek or a new format: the run ends and starts at HeldPosition
 
-    // The output thread's run: a stretch of continuous output on one device
-    // or on the clock.
+    // What the output thread shows of its run (changed under the lock).
+    bool RunActive = false;
+    bool RunOnDevice = false;
+    uint64_t RunBase = 0;                 // the frame the run started at
+    std::atomic<uint64_t> RunHeard{0};    // frames heard in this run, on a device
+    LONGLONG ClockStart = 0;              // the clock's run started at this counter
+    LARGE_INTEGER ClockFrequency{};
+
+    // The output thread's own.
     OutputBackend* Output;
     std::unique_ptr<OutputDevice> Device;
-    bool RunActive = false;
+    SourceFormat DeviceFor;      // the source format the device was opened for
+    SourceFormat RunFormat;
+    std::shared_ptr<AudioRing> RunRing;
     bool DeviceStarted = false;  // started once audio was queued
-    uint64_t RunBase = 0;    // the frame the run started at
     uint64_t RunPlayed = 0;  // frames heard in this run
     uint64_t RunTaken = 0;   // frames taken from the ring in this run
     uint32_t RunPadFrames = 0;  // silence the run opened with, not audio
-    LONGLONG ClockStart = 0;  // the clock's run started at this counter
-    LARGE_INTEGER ClockFrequency{};
     VolumeRamp Ramp;
     StallWatch Stall;
     Dither16 Dither;
@@ -158,6 +167,6 @@ private:
     std::vector<int16_t> Pcm;
 
     std::thread DecodeThread, OutputThread;
-    bool DecodeDone = false, OutputDone = false;
+    bool DecodeDone = false;
     std::condition_variable ThreadsDone;
 };

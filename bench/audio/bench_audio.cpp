@@ -8,6 +8,9 @@
 // passes 60-s music-rate files made by the real encoders). --decode instead
 // decodes each FILE whole through the decode-only entry, as fast as it goes:
 // CPU per minute of audio, and its ratio to the first FILE (the WAV).
+// --lock-waits instead plays the 60-s WAV and the fixtures together while a
+// user-interface thread reads positions, sets volumes and seeks, and gives
+// the longest wait of an output thread for its stream's lock.
 
 #include <windows.h>
 #include <objbase.h>
@@ -35,6 +38,8 @@ DllFunction<decltype(&BASS_ChannelSeconds2Bytes)> gBytes(gBass, "BASS_ChannelSec
 DllFunction<decltype(&BASS_ChannelGetPosition)> gPosition(gBass, "BASS_ChannelGetPosition");
 DllFunction<decltype(&BASS_ChannelSetPosition)> gSetPosition(gBass, "BASS_ChannelSetPosition");
 DllFunction<decltype(&BASS_PluginLoad)> gPluginLoad(gBass, "BASS_PluginLoad");
+DllFunction<decltype(&TamberOutputLockWaitUs)> gLockWait(gBass, "TamberOutputLockWaitUs");
+DllFunction<decltype(&BASS_ChannelSetAttribute)> gSetAttribute(gBass, "BASS_ChannelSetAttribute");
 DllFunction<decltype(&TamberDecoderOpen)> gDecoderOpen(gBass, "TamberDecoderOpen");
 DllFunction<decltype(&TamberDecoderRead)> gDecoderRead(gBass, "TamberDecoderRead");
 DllFunction<decltype(&TamberDecoderFree)> gDecoderFree(gBass, "TamberDecoderFree");
@@ -125,12 +130,33 @@ double DecodeCpuPerMinute(const std::string& path) {
     return frames ? cpu / (static_cast<double>(frames) / format.SampleRate / 60) : -1;
 }
 
+// Streams playing while this thread acts as a busy user interface: a
+// position read every millisecond, a volume every 10 ms, a seek every 500 ms.
+void LockWaits(const std::vector<std::string>& paths, double seconds) {
+    std::vector<HSTREAM> streams;
+    for (const std::string& path : paths)
+        if (HSTREAM s = gCreate(FALSE, path.c_str(), 0, 0, 0)) streams.push_back(s);
+    for (HSTREAM s : streams) gPlay(s, FALSE);
+    double end = WallSeconds() + seconds;
+    for (int tick = 0; WallSeconds() < end; ++tick) {
+        for (HSTREAM s : streams) {
+            QWORD at = gPosition(s, BASS_POS_BYTE);
+            if (tick % 10 == 0) gSetAttribute(s, BASS_ATTRIB_VOL, 0.5f + 0.01f * static_cast<float>(tick % 20));
+            if (tick % 500 == 0) gSetPosition(s, at / 2 / 4 * 4, BASS_POS_BYTE);
+        }
+        Sleep(1);
+    }
+    std::printf("longest output-thread lock wait: %lu us, %zu streams playing over %.0f s\n", static_cast<unsigned long>(gLockWait()), streams.size(),
+                seconds);
+    for (HSTREAM s : streams) gFree(s);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     double seconds = 10;
     std::vector<std::string> files;
-    bool filesOnly = false, decodeOnly = false;
+    bool filesOnly = false, decodeOnly = false, lockWaits = false;
     std::vector<std::string> plugins;  // codec plug-ins to load first
     int churn = 0;
     for (int i = 1; i < argc; ++i) {
@@ -140,6 +166,8 @@ int main(int argc, char** argv) {
             churn = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--files-only") == 0) {
             filesOnly = true;
+        } else if (std::strcmp(argv[i], "--lock-waits") == 0) {
+            lockWaits = true;
         } else if (std::strcmp(argv[i], "--decode") == 0) {
             decodeOnly = true;
         } else if (std::strcmp(argv[i], "--plugin") == 0 && i + 1 < argc) {
@@ -169,6 +197,12 @@ int main(int argc, char** argv) {
     std::string longWav = folder + "\\sixty.wav";
     audiotest::WriteBytes(longWav, audiotest::PcmWav(44100, 2, 44100 * 60));
 
+    if (lockWaits) {
+        std::vector<std::string> paths{longWav};
+        for (const audiotest::Fixture& f : audiotest::Fixtures) paths.push_back(audiotest::FixturePath(f.File));
+        LockWaits(paths, seconds);
+        return 0;
+    }
     if (churn > 0) {
         // A folder scan makes and frees a stream per file: nothing of them may stay busy.
         for (const std::string& file : files)

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "bass/bass_api.h"
 #include "bass/stream.h"
 
 namespace {
@@ -141,6 +142,12 @@ std::shared_ptr<Stream> MakeStream(OutputBackend* backend, uint32_t channels, ui
     return std::make_shared<Stream>(std::move(info), nullptr, backend);
 }
 
+// Close returns before the output thread's fade ends; the backend must outlive it.
+void CloseAndWait(std::shared_ptr<Stream>& stream) {
+    stream->Close();
+    while (stream.use_count() > 1) Sleep(5);
+}
+
 double Seconds(Stream& stream) {
     uint64_t bytes = 0;
     stream.Position(&bytes);
@@ -160,7 +167,7 @@ TEST(StreamOutput, DevicesThatFailOrNeverMoveLeaveTheStreamOnARealTimeClock) {
         // Never faster than real time; a device that never moves costs at most its second.
         EXPECT_LE(position, elapsed + 0.05);
         EXPECT_GE(position, elapsed - (behaviour == Behaviour::NeverMoves ? 1.3 : 0.3));
-        stream->Close();
+        CloseAndWait(stream);
     }
 }
 
@@ -204,7 +211,7 @@ TEST(StreamOutput, VolumeIsAppliedAsAudioLeavesAndPauseFadesOut) {
     float largestStep = 0;
     for (size_t i = 2; i < written.size(); i += 2) largestStep = std::max(largestStep, std::fabs(written[i] - written[i - 2]));
     EXPECT_LT(largestStep, 0.1f);  // a 440 Hz sine at 0.5 moves at most 0.029 a frame
-    stream->Close();
+    CloseAndWait(stream);
 }
 
 TEST(StreamOutput, ARefusedLayoutIsFoldedDownAndSixteenBitsAreDithered) {
@@ -212,7 +219,7 @@ TEST(StreamOutput, ARefusedLayoutIsFoldedDownAndSixteenBitsAreDithered) {
     auto stream = MakeStream(&backend, 6);
     stream->Play(false);
     Sleep(300);
-    stream->Close();
+    CloseAndWait(stream);
     std::lock_guard<std::mutex> lock(backend.Written.Lock);
     const std::vector<float>& w = backend.Written.Written;
     ASSERT_GT(w.size(), size_t{Rate} / 10);
@@ -220,6 +227,49 @@ TEST(StreamOutput, ARefusedLayoutIsFoldedDownAndSixteenBitsAreDithered) {
     for (float v : w) peak = std::max(peak, std::fabs(v));
     EXPECT_GT(peak, 0.3f);  // all six channels folded into two, without clipping
     EXPECT_LT(peak, 1.0f);
+}
+
+// A decoder that hangs in a read until the test lets it go, as a network
+// file or a system codec may.
+class StuckDecoder final : public Decoder {
+public:
+    explicit StuckDecoder(HANDLE release) : Release(release) {}
+    uint32_t Read(float* samples, uint32_t frames) override {
+        WaitForSingleObject(Release, INFINITE);
+        std::fill(samples, samples + size_t{frames} * 2, 0.0f);
+        return frames;
+    }
+    bool Seek(uint64_t) override { return true; }
+
+private:
+    HANDLE Release;
+};
+
+TEST(StreamOutput, CallsReturnAtOnceWhileTheDecoderIsStuckAndCloseLeavesItToTheReaper) {
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ScriptedBackend backend(Behaviour::Plays, 2, true);
+    DecoderInfo info;
+    info.Source = std::make_unique<StuckDecoder>(release);
+    info.SampleRate = Rate;
+    info.Channels = 2;
+    info.Frames = Rate * 30;
+    auto stream = std::make_shared<Stream>(std::move(info), nullptr, &backend);
+    stream->Play(false);
+    Sleep(200);  // the decode thread is in its read
+    ULONGLONG start = GetTickCount64();
+    uint64_t position = 0;
+    DWORD state = 0;
+    EXPECT_EQ(stream->SetPosition(Rate * 4 * 5), 0);
+    stream->Position(&position);
+    stream->Active(&state);
+    stream->Pause();
+    stream->Play(false);
+    stream->Close();
+    EXPECT_LT(GetTickCount64() - start, 50u);
+    EXPECT_EQ(stream->Play(false), BASS_ERROR_HANDLE);
+    SetEvent(release);  // the reaper's threads end; the backend must outlive them
+    while (stream.use_count() > 1) Sleep(5);
+    CloseHandle(release);
 }
 
 TEST(StreamOutput, PositionsPassFourGibibytes) {
@@ -240,7 +290,7 @@ TEST(StreamOutput, PositionsPassFourGibibytes) {
     double seconds = 0;
     stream->BytesToSeconds(position, &seconds);
     EXPECT_DOUBLE_EQ(seconds, 80 * 60.0);
-    stream->Close();
+    CloseAndWait(stream);
 }
 
 }  // namespace

@@ -133,6 +133,28 @@ class SoundCase(unittest.TestCase):
 
 
 class Library(SoundCase):
+    def test_a_minute_of_play_without_a_gap(self):
+        """60 s of a steady tone: every 10-ms window within 20 dB of the
+        playing level, but where the server reported a dropout of its own."""
+        events = probe(["init -1", "open " + win(tone_file(70)), "volume 0.5", "play", "wait 61000", "underruns",
+                        "free"], "minute")
+        rec = self.recorder.stop()
+        full = 20 * np.log10(0.5 * 0.5 / np.sqrt(2))  # the tone at volume 0.5
+        start = rec.sound_after(event(events, "play")["t"], full - 20)
+        self.assertIsNotNone(start, "no sound after play")
+        first = rec.index_at(start + 100) // rig.WINDOW
+        levels = rec.levels()[first: first + 60 * 100]
+        self.assertEqual(len(levels), 60 * 100, "less than a minute recorded")
+        quiet = [rec.time_of((first + k) * rig.WINDOW) for k in np.nonzero(levels < full - 20)[0]]
+        drops = dropouts_in(rec)
+        gaps = [round(t - start) for t in quiet if not any(a - 150 <= t <= max(b, a + 150) + 60 for a, b in drops)]
+        print("a minute of play: %d of %d 10-ms windows 20 dB or more below the playing level; %d of them outside "
+              "%d server dropout(s); underruns %d"
+              % (len(quiet), len(levels), len(gaps), len(drops), event(events, "underruns")["underruns"]))
+        if gaps:
+            self.keep(rec, {"gaps_ms": gaps})
+        self.assertEqual(gaps, [], "gaps in the sound (ms after its start)")
+
     def test_volume_first_audio_pause_seek_and_stop(self):
         """The first audio at the volume set before play; a volume change heard
         within 30 ms without a step; pause, resume, seek, stop and free without
