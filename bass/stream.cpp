@@ -34,7 +34,11 @@ constexpr ULONGLONG StalledRetryMs = 5000;  // a device that stood still is trie
 // stream and exits would otherwise leave a Media Foundation reader to a
 // thread that process exit kills, which brings Wine's GStreamer back end
 // down); a decoder that takes longer is left to the reaper.
-constexpr auto CloseWait = std::chrono::milliseconds(40);
+constexpr auto CloseWait = std::chrono::milliseconds(30);
+// A free of a playing stream waits for its fade to be heard (a program that
+// frees and exits would otherwise cut the sound mid-wave, with a click);
+// the fade and drain take well under this.
+constexpr auto CloseFadeWait = std::chrono::milliseconds(200);
 constexpr auto DecodePollMs = std::chrono::milliseconds(20);  // the decode thread looks for room this often
 
 std::atomic<uint32_t> gUnderruns{0};
@@ -172,10 +176,11 @@ void Stream::Close() {
         lock.unlock();
         return;
     }
-    ThreadsDone.wait_for(lock, CloseWait, [this] { return DecodeDone; });
+    auto start = std::chrono::steady_clock::now();
+    ThreadsDone.wait_until(lock, start + CloseWait, [this] { return DecodeDone; });
+    ThreadsDone.wait_until(lock, start + CloseFadeWait, [this] { return OutputDone; });
     lock.unlock();
-    // The output thread fades out as a pause does, on its own time; each
-    // thread holds the stream alive until it ends.
+    // Each thread holds the stream alive until it ends.
     Reaper::Take(std::move(DecodeThread));
     Reaper::Take(std::move(OutputThread));
 }
@@ -347,6 +352,9 @@ void Stream::OutputLoop() {
     if (RunActive) EndRun(true);  // a free fades out as a pause does
     Device.reset();
     LeaveAudioTask(task);
+    std::lock_guard<std::mutex> lock(Lock);
+    OutputDone = true;
+    ThreadsDone.notify_all();
 }
 
 void Stream::TryDevice() {

@@ -44,10 +44,10 @@ public:
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;
 
-    // Returns at once (within a few tens of milliseconds, while the decoder
-    // lets go of the file); the threads end on their own, the output after
-    // its fade, and a decoder stuck in a read is left to a reaper. Later
-    // calls fail with BASS_ERROR_HANDLE.
+    // Returns within 50 ms while the decoder lets go of the file, or once a
+    // playing stream's fade-out has been heard (a little longer); a decoder
+    // stuck in a read is left to a reaper. Later calls fail with
+    // BASS_ERROR_HANDLE.
     void Close();
 
     // Each returns 0 or a BASS error code. Positions are bytes of 16-bit PCM
@@ -167,6 +167,6 @@ private:
     std::vector<int16_t> Pcm;
 
     std::thread DecodeThread, OutputThread;
-    bool DecodeDone = false;
+    bool DecodeDone = false, OutputDone = false;
     std::condition_variable ThreadsDone;
 };

@@ -264,6 +264,10 @@ TEST(StreamOutput, CallsReturnAtOnceWhileTheDecoderIsStuckAndCloseLeavesItToTheR
     stream->Active(&state);
     stream->Pause();
     stream->Play(false);
+    stream->Stop();
+    EXPECT_LT(GetTickCount64() - start, 50u);
+    Sleep(200);  // the run's fade is over
+    start = GetTickCount64();
     stream->Close();
     EXPECT_LT(GetTickCount64() - start, 50u);
     EXPECT_EQ(stream->Play(false), BASS_ERROR_HANDLE);
