@@ -39,6 +39,7 @@ FramePath ReadFramePath() {
     const std::string text = value ? value : "";
     if (text == "whole") return FramePath::Whole;
     if (text == "copy") return FramePath::Copy;
+    if (text == "direct") return FramePath::Direct;
     if (text == "check") return FramePath::Check;
     return FramePath::Partial;
 }
@@ -94,6 +95,8 @@ bool gPresent1Fails = false;  // this swap chain refuses dirty rectangles
 // Check mode: the next frame is drawn whole, straight into the back buffer,
 // and traced, so that a test can compare it with what the partial frames left.
 bool gTraceWholeFrame = false;
+bool gTraceDirect = false;
+bool gDrawingDirect = false;  // the check frame being drawn draws its lines as text
 
 // Pixels per stretch of the playing state, for the benchmark's figures.
 unsigned long long gPixelsChanged = 0;
@@ -146,7 +149,8 @@ FrameLook CurrentLook() {
 SwapKind WantedSwapKind() {
     // A system backdrop composes with a discarded chain; without one the
     // chain may keep its pixels and a frame presents only what it redrew.
-    const bool partial = gFramePath == FramePath::Partial || gFramePath == FramePath::Check;
+    const bool partial =
+        gFramePath == FramePath::Partial || gFramePath == FramePath::Direct || gFramePath == FramePath::Check;
     return partial && !gSystemBackdropApplied ? SwapKind::KeepContents : SwapKind::Discard;
 }
 
@@ -403,13 +407,19 @@ void NoteExposedArea(HWND window) {
 FramePath ActiveFramePath() { return gFramePath; }
 
 void ReleaseRetainedFrame() {
+    ReleaseLineBitmaps();
     gRetainedFrame.Release();
     gRetainedValid = false;
     gFilledBackBuffer = nullptr;
 }
 
-void TraceNextWholeFrame() {
+bool DrawsLinesDirectly() {
+    return gFramePath == FramePath::Whole || gFramePath == FramePath::Direct || gDrawingDirect;
+}
+
+void TraceNextWholeFrame(bool direct) {
     gTraceWholeFrame = true;
+    gTraceDirect = direct;
     RequestRepaint();
 }
 
@@ -435,6 +445,9 @@ void DrawFrame() {
     if (!gDeviceContext) return;
     const PixelRect client = ClientPixels();
     const bool checkFrame = std::exchange(gTraceWholeFrame, false);
+    gDrawingDirect = checkFrame && std::exchange(gTraceDirect, false);
+    // Line bitmaps are drawn before the frame: the frame only places them.
+    if (!DrawsLinesDirectly()) PrepareNowPlaying();
     if (gFramePath == FramePath::Whole || checkFrame) {
         gPixelsChanged += Area(gDirty.Whole() ? std::vector<PixelRect>{client}
                                               : gDirty.ToPixels(DrawingScale(), client.Right, client.Bottom));
@@ -446,9 +459,10 @@ void DrawFrame() {
         gFilledBackBuffer = nullptr;
         if (checkFrame) {
             char line[64];
-            std::snprintf(line, sizeof line, "whole frame %lu", gFramesPresented);
+            std::snprintf(line, sizeof line, "%s frame %lu", gDrawingDirect ? "direct" : "whole", gFramesPresented);
             TraceStartup(line);
         }
+        gDrawingDirect = false;
         return;
     }
     if (!gRetainedFrame || gRetainedWidth != client.Right || gRetainedHeight != client.Bottom) {

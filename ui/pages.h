@@ -1,6 +1,12 @@
 #pragma once
 // What the frame and the window procedure call into the page and input code.
 
+// Before a frame's drawing (no BeginDraw open): draws the lyric lines the
+// frame will show that have no bitmap for their look yet.
+void PrepareNowPlaying();
+// With the other device images (lost device, end of the run).
+void ReleaseLineBitmaps();
+
 // Drawing, inside DrawFrame (device context between BeginDraw and EndDraw).
 void DrawNowPlaying();
 void DrawSongListPanel();
