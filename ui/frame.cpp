@@ -160,7 +160,18 @@ void DrawPage() {
     // Without a system backdrop a transparent clear shows whatever lies
     // behind the swap chain (black, or the title-bar colour): clear with the
     // light window colour instead so that the black texts stay readable.
-    gDeviceContext.Clear(gSystemBackdropApplied ? D2D1_COLOR_F{0, 0, 0, 0} : MakeD2DColour(OpaqueWindowColour));
+    const FloatRect restored = NowPlayingRestoredArea();
+    if (restored.Right > restored.Left) {
+        // The background copy replaces every pixel of its area: only the
+        // panel strip beside it is cleared.
+        gDeviceContext.PushAxisAlignedClip({restored.Right, 0, static_cast<float>(gClientWidth) + 1,
+                                            static_cast<float>(gClientHeight) + 1},
+                                           D2D1_ANTIALIAS_MODE_ALIASED);
+        gDeviceContext.Clear(FrameClearColour());
+        gDeviceContext.PopAxisAlignedClip();
+    } else {
+        gDeviceContext.Clear(FrameClearColour());
+    }
     if (gWindowReady != 1) return;
     if (gCurrentPage == HomePage) {
         DrawNowPlaying();
@@ -342,6 +353,10 @@ void CreateSharedBrush() {
 D2D1_COLOR_F MakeD2DColour(uint32_t rgb, float alpha, bool alphaGiven) {
     const ColourF c = MakeColour(rgb, alpha, alphaGiven);
     return D2D1_COLOR_F{c.R, c.G, c.B, c.A};
+}
+
+D2D1_COLOR_F FrameClearColour() {
+    return gSystemBackdropApplied ? D2D1_COLOR_F{0, 0, 0, 0} : MakeD2DColour(OpaqueWindowColour);
 }
 
 LayoutInputs CurrentLayout() {

@@ -55,6 +55,11 @@ D2D1_COLOR_F MakeD2DColour(uint32_t rgb, float alpha = 1.0f, bool alphaGiven = f
 // The window colour behind everything when no system backdrop shows through.
 inline constexpr uint32_t OpaqueWindowColour = 0xF3F3F3;  // RGB(243, 243, 243)
 
+// What a frame clears to before drawing: transparent where a system backdrop
+// shows through, else the light window colour (the black texts stay readable
+// over whatever lies behind the swap chain).
+D2D1_COLOR_F FrameClearColour();
+
 // Drawn last on both pages.
 void DrawNavigationBar();
 

@@ -506,8 +506,88 @@ std::vector<LyricLineMeasure> MeasureLyricLayouts() {
     return measures;
 }
 
+// --- the composed background ------------------------------------------------
+//
+// The blurred cover and the veil over it do not move while the lyrics scroll:
+// they are composed once into a bitmap of the now-playing area, over the
+// colour the frame clears to, and each frame restores them with one copy.
+
+struct BackgroundKey {
+    int WidthPx = 0;
+    int HeightPx = 0;
+    double Width = 0;
+    double Height = 0;
+    double Scale = 0;
+    const void* Cover = nullptr;
+    const void* Blur = nullptr;
+    const void* BlurBitmap = nullptr;
+    bool Backdrop = false;
+    bool operator==(const BackgroundKey&) const = default;
+};
+
+TargetBitmapLayer gBackgroundBitmap;
+BackgroundKey gBackgroundKey;
+
+FloatRect NowPlayingArea(const LayoutInputs& layout) {
+    return FloatRect{0, 0, static_cast<float>(layout.ClientWidth - layout.ListPanelWidth),
+                     static_cast<float>(layout.ClientHeight)};
+}
+
+BackgroundKey CurrentBackgroundKey(const LayoutInputs& layout, double scale) {
+    const FloatRect area = NowPlayingArea(layout);
+    BackgroundKey key;
+    key.Width = area.Right;
+    key.Height = area.Bottom;
+    key.WidthPx = static_cast<int>(std::ceil(area.Right * scale));
+    key.HeightPx = static_cast<int>(std::ceil(area.Bottom * scale));
+    key.Scale = scale;
+    key.Cover = gCoverBitmap.Get();
+    key.Blur = gBackgroundBlur.Get();
+    key.BlurBitmap = gBackgroundBlurBitmap.Get();
+    key.Backdrop = gSystemBackdropApplied;
+    return key;
+}
+
+void ComposeBackground(const LayoutInputs& layout, double scale) {
+    const BackgroundKey key = CurrentBackgroundKey(layout, scale);
+    if (gBackgroundBitmap && key == gBackgroundKey) return;
+    gBackgroundBitmap.Release();
+    gBackgroundKey = BackgroundKey{};
+    if (key.WidthPx <= 0 || key.HeightPx <= 0) return;
+    const float dpi = static_cast<float>(96.0 * scale);
+    D2D1_BITMAP_PROPERTIES1 properties{};
+    properties.pixelFormat = {TargetFormat, D2D1_ALPHA_MODE_PREMULTIPLIED};
+    properties.dpiX = dpi;
+    properties.dpiY = dpi;
+    properties.bitmapOptions = D2D1_BITMAP_OPTIONS_TARGET;
+    const D2D1_SIZE_U size{static_cast<UINT32>(key.WidthPx), static_cast<UINT32>(key.HeightPx)};
+    TargetBitmapLayer bitmap;
+    if (!gDeviceContext.CreateBitmap(size, properties, bitmap)) return;
+    ImageLayer previous;
+    gDeviceContext.GetTarget(previous);
+    gDeviceContext.SetTarget(bitmap.Get());
+    gDeviceContext.BeginDraw();
+    gDeviceContext.SetDpi(dpi, dpi);
+    gDeviceContext.SetTransform(Identity());
+    gDeviceContext.Clear(FrameClearColour());
+    Background(layout);
+    // The veil covers the now-playing area, cover or not; the panel strip has none.
+    FillBar(NowPlayingArea(layout), WhiteRgb, 0.5f);
+    gDeviceContext.EndDraw();
+    const bool drawn = gDeviceContext.LastResult() == S_OK;
+    gDeviceContext.SetTarget(previous.Get());
+    if (!drawn) return;
+    gBackgroundBitmap = std::move(bitmap);
+    gBackgroundKey = key;
+}
+
+bool BackgroundComposed(const LayoutInputs& layout) {
+    return LinesCached() && gBackgroundBitmap && CurrentBackgroundKey(layout, DpiScale()) == gBackgroundKey;
+}
+
 void PrepareNowPlaying() {
     if (!gDeviceContext || gWindowReady != 1 || gCurrentPage != HomePage || !LinesCached()) return;
+    ComposeBackground(CurrentLayout(), DpiScale());
     // The lyrics area as this frame's cover step will choose it.
     if (gCoverBitmap) gLyricsArea = ToD2D(PlaceCover(CurrentLayout()).LyricsArea);
     const std::vector<PlacedLine> placed = PlaceLines(gLyricsArea);
@@ -521,16 +601,40 @@ void PrepareNowPlaying() {
     DropFarBitmaps(placed);
 }
 
-void ReleaseLineBitmaps() { gLineBitmaps.clear(); }
+void ReleaseLineBitmaps() {
+    gLineBitmaps.clear();
+    gBackgroundBitmap.Release();
+    gBackgroundKey = BackgroundKey{};
+}
+
+FloatRect NowPlayingRestoredArea() {
+    if (gCurrentPage != HomePage || gWindowReady != 1 || gSystemBackdropApplied) return {};
+    const LayoutInputs layout = CurrentLayout();
+    if (!BackgroundComposed(layout)) return {};
+    // Restored pixel for pixel only where the area ends on whole pixels.
+    const double scale = DpiScale();
+    const FloatRect area = NowPlayingArea(layout);
+    if (area.Right * scale != std::floor(area.Right * scale) || area.Bottom * scale != std::floor(area.Bottom * scale)) {
+        return {};
+    }
+    return area;
+}
 
 void DrawNowPlaying() {
     const LayoutInputs layout = CurrentLayout();
     const FloatRect area{0, 0, static_cast<float>(layout.ClientWidth - layout.ListPanelWidth),
                          static_cast<float>(layout.ClientHeight)};
     if (FrameReaches(area)) {
-        Background(layout);
-        // The veil covers the now-playing area, cover or not; the panel strip has none.
-        FillBar(area, WhiteRgb, 0.5f);
+        if (BackgroundComposed(layout)) {
+            const double scale = DpiScale();
+            const D2D1_RECT_F to{0, 0, static_cast<float>(gBackgroundKey.WidthPx / scale),
+                                 static_cast<float>(gBackgroundKey.HeightPx / scale)};
+            gDeviceContext.DrawBitmap(gBackgroundBitmap.Get(), to, 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
+        } else {
+            Background(layout);
+            // The veil covers the now-playing area, cover or not; the panel strip has none.
+            FillBar(area, WhiteRgb, 0.5f);
+        }
     }
     // Unclipped texts may run on to the window's right edge.
     if (FrameReaches({static_cast<float>(layout.NavBarWidth + 12), 12, static_cast<float>(layout.ClientWidth), 116})) {

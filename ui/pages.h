@@ -1,4 +1,6 @@
 #pragma once
+
+#include "ui/input_regions.h"
 // What the frame and the window procedure call into the page and input code.
 
 // Before a frame's drawing (no BeginDraw open): draws the lyric lines the
@@ -6,6 +8,10 @@
 void PrepareNowPlaying();
 // With the other device images (lost device, end of the run).
 void ReleaseLineBitmaps();
+
+// The area whose every pixel the now-playing view restores from its composed
+// background: the frame need not clear it. Empty when there is none.
+FloatRect NowPlayingRestoredArea();
 
 // Drawing, inside DrawFrame (device context between BeginDraw and EndDraw).
 void DrawNowPlaying();
