@@ -1,6 +1,10 @@
 // Ogg Vorbis reading: packets across pages, comments, the end page.
 
 #include "container_builders.h"
+#include "metadata/ogg.h"
+
+#include <span>
+#include <vector>
 
 namespace {
 
@@ -240,3 +244,31 @@ TEST(OggFile, EveryPrefixReadsSafely)
 }
 
 }  // namespace
+
+// The backward search the reader and the audio library's probe share: a
+// header cut by the end is not a page, and the caller's rule picks the page.
+TEST(OggPages, LastPageSearchSkipsCutHeadersAndPagesTheRuleRefuses)
+{
+    auto page = [](uint8_t type, uint64_t granule, uint32_t serial) {
+        std::vector<uint8_t> bytes = {'O', 'g', 'g', 'S', 0, type};
+        for (int i = 0; i < 8; ++i)
+            bytes.push_back(static_cast<uint8_t>(granule >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<uint8_t>(serial >> (8 * i)));
+        bytes.resize(OggPageHeaderBytes, 0);  // sequence, CRC, no segments
+        return bytes;
+    };
+    std::vector<uint8_t> tail = page(OggEndOfStream, 1000, 7);
+    const std::vector<uint8_t> other = page(OggEndOfStream, 2000, 9);
+    tail.insert(tail.end(), other.begin(), other.end());
+    const std::vector<uint8_t> cut = page(OggEndOfStream, 3000, 7);
+    tail.insert(tail.end(), cut.begin(), cut.end() - 1);
+
+    const auto ofSeven = FindLastOggPage(tail, [](const OggPageHeader& p) { return p.Serial == 7; });
+    ASSERT_TRUE(ofSeven);
+    EXPECT_EQ(ofSeven->Granule, 1000u);
+    const auto any = FindLastOggPage(tail, [](const OggPageHeader&) { return true; });
+    ASSERT_TRUE(any);
+    EXPECT_EQ(any->Granule, 2000u);
+    EXPECT_FALSE(FindLastOggPage(std::span<const uint8_t>(cut).first(20), [](const OggPageHeader&) { return true; }));
+}
