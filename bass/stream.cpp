@@ -283,7 +283,7 @@ void Stream::AdoptFormatLocked(uint32_t sampleRate, uint32_t channels) {
     ChannelMask = 0;
     // A ring of the new format; the run starts again on it, from HeldPosition.
     Ring = MakeRing(channels, sampleRate);
-    RestartRun = RunActive;
+    RestartRun = true;
 }
 
 // ---- Output ----
@@ -578,7 +578,7 @@ int Stream::Play(bool restart) {
     if (Closed) return BASS_ERROR_HANDLE;
     if (restart || Ended) {
         HeldPosition = 0;
-        RestartRun = RunActive;
+        RestartRun = true;
         Ended = false;
     }
     if (PlayState != State::Playing) PlayState = State::Playing;
@@ -614,7 +614,7 @@ int Stream::SetPosition(uint64_t positionBytes) {
     uint64_t frame = positionBytes / FrameBytes();
     if (frame > LengthFrames) return BASS_ERROR_POSITION;
     HeldPosition = frame;
-    RestartRun = RunActive;
+    RestartRun = true;
     Ended = false;
     Wake.notify_all();
     return 0;

@@ -132,7 +132,10 @@ private:
     State PlayState = State::Stopped;
     bool Ended = false;
     uint64_t HeldPosition = 0;  // the position whenever no run is going (or one must restart)
-    bool RestartRun = false;    // a seek or a new format: the run ends and starts at HeldPosition
+    // A seek or a new format: the run ends and starts again at HeldPosition.
+    // Set whether or not a run is going: one being started (its device
+    // opening, outside the lock) must not start from what it read before.
+    bool RestartRun = false;
 
     // What the output thread shows of its run (changed under the lock).
     bool RunActive = false;

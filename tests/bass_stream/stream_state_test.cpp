@@ -186,10 +186,12 @@ private:
 class ScriptedBackend final : public OutputBackend {
 public:
     std::unique_ptr<OutputDevice> OpenDefault(const SourceFormat& source) override {
+        if (OnFirstOpen) std::exchange(OnFirstOpen, nullptr)();
         return std::make_unique<ScriptedDevice>(source.SampleRate, &Log);
     }
     std::wstring DefaultId() override { return L"scripted"; }
     DeviceLog Log;
+    std::function<void()> OnFirstOpen;  // on the output thread, while the device opens
 };
 
 std::shared_ptr<Stream> MakeStream(uint64_t frames, OutputBackend* backend, Gate* gate = nullptr,
@@ -313,7 +315,7 @@ TEST(StreamState, APlayedStreamStopsAtItsLengthAndPlaysAgainFromTheStart) {
 
 // Each case moves a stream that has played a moment; the next run the device
 // gets must start at the frame the case names, and go on frame by frame.
-enum class Move { SeekWhilePlaying, SeekWhilePaused, ResumeAfterPause, RestartWhilePlaying };
+enum class Move { SeekWhilePlaying, SeekWhileTheDeviceOpens, SeekWhilePaused, ResumeAfterPause, RestartWhilePlaying };
 
 TEST(StreamState, TheDeviceGetsTheTargetsAudioAfterASeekAPauseOrARestart) {
     constexpr uint64_t Length = Rate * 3;
@@ -323,6 +325,7 @@ TEST(StreamState, TheDeviceGetsTheTargetsAudioAfterASeekAPauseOrARestart) {
         Move How;
     } cases[] = {
         {"seek while playing", Move::SeekWhilePlaying},
+        {"seek while the device opens", Move::SeekWhileTheDeviceOpens},
         {"seek while paused, then play", Move::SeekWhilePaused},
         {"resume after a pause", Move::ResumeAfterPause},
         {"restart while playing", Move::RestartWhilePlaying},
@@ -332,10 +335,19 @@ TEST(StreamState, TheDeviceGetsTheTargetsAudioAfterASeekAPauseOrARestart) {
         ScriptedBackend backend;
         auto stream = MakeStream(Length, &backend);
         uint64_t expected = Target;
+        size_t mark = 0;
+        if (c.How == Move::SeekWhileTheDeviceOpens) {
+            // Between the run's look at the play state and its start.
+            backend.OnFirstOpen = [&] { EXPECT_EQ(stream->SetPosition(Target * FrameBytes), 0); };
+        }
         ASSERT_EQ(stream->Play(false), 0);
-        EXPECT_TRUE(WaitUntil([&] { return PositionFrames(*stream) > Rate / 10; }));
-        size_t mark = backend.Log.Size();
+        if (c.How != Move::SeekWhileTheDeviceOpens) {
+            EXPECT_TRUE(WaitUntil([&] { return PositionFrames(*stream) > Rate / 10; }));
+            mark = backend.Log.Size();
+        }
         switch (c.How) {
+        case Move::SeekWhileTheDeviceOpens:
+            break;
         case Move::SeekWhilePlaying: {
             Clock::time_point asked = Clock::now();
             EXPECT_EQ(stream->SetPosition(Target * FrameBytes), 0);
