@@ -367,8 +367,13 @@ void Stream::StartRun() {
         RunRing = Ring;
         RunFormat = SourceFormat{SampleRate, Channels, ChannelMask, HighResolution};
     }
-    // A device opened for another format (the decoder corrected the headers) goes.
-    if (Device && (DeviceFor.SampleRate != RunFormat.SampleRate || DeviceFor.Channels != RunFormat.Channels)) Device.reset();
+    // A device opened for another format (the decoder corrected the headers)
+    // goes, and one for this format opens at once: no loss or failure to
+    // wait out on the clock, and the track's start would be silent.
+    if (Device && (DeviceFor.SampleRate != RunFormat.SampleRate || DeviceFor.Channels != RunFormat.Channels)) {
+        Device.reset();
+        NextDeviceTryMs = 0;
+    }
     // Where there was no device a moment ago the clock starts at once and
     // looks for one as it runs; otherwise the run waits for the device.
     if (!DeviceMissing) TryDevice();

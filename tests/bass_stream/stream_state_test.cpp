@@ -385,6 +385,40 @@ TEST(StreamState, TheDeviceGetsTheTargetsAudioAfterASeekAPauseOrARestart) {
     }
 }
 
+// A system decoder may give another rate than the headers told (the core
+// rate of an AAC file), found only once it is made on the decode thread,
+// which may be while the output thread opens a device for the headers' rate.
+TEST(StreamState, AFormatCorrectedWhileTheDeviceOpensIsPlayedWhole) {
+    constexpr uint32_t HeaderRate = Rate / 2;
+    constexpr uint64_t Length = Rate / 2;  // half a second at the decoder's rate
+    ScriptedBackend backend;
+    DecoderInfo headers;
+    headers.SampleRate = HeaderRate;
+    headers.Channels = Channels;
+    headers.Frames = Length * HeaderRate / Rate;
+    auto open = [frames = Length] {
+        DecoderInfo made;
+        made.Source = std::make_unique<CountingDecoder>(frames, nullptr, 0);
+        made.SampleRate = Rate;
+        made.Channels = Channels;
+        made.Frames = frames;
+        return made;
+    };
+    auto stream = std::make_shared<Stream>(std::move(headers), open, &backend);
+    backend.OnFirstOpen = [&] {
+        EXPECT_TRUE(WaitUntil([&] {
+            uint64_t bytes = 0;
+            stream->Length(&bytes);
+            return bytes == Length * FrameBytes;
+        })) << "the decoder never corrected the format";
+    };
+    EXPECT_EQ(stream->Play(false), 0);
+    EXPECT_TRUE(WaitUntil([&] { return StateOf(*stream) == BASS_ACTIVE_STOPPED; })) << "it never ended";
+    EXPECT_EQ(PositionFrames(*stream), Length);
+    ExpectOneWholeRun(backend.Log.From(0), Length);
+    CloseAndWait(stream, &backend);
+}
+
 // Joins threads that count their end in done. One that never ends (a call
 // that never returned) cannot be joined: the test fails and the run ends.
 void JoinOrEnd(std::vector<std::thread>& threads, std::atomic<int>& done) {
