@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "bass/bass_codes.h"
+
 #ifndef BASSAPI
 #define BASSAPI WINAPI
 #endif
@@ -26,40 +28,12 @@ typedef DWORD HSTREAM;
 typedef DWORD HMUSIC;
 typedef DWORD HPLUGIN;
 
-// Error codes (BASS_ErrorGetCode).
-constexpr int BASS_OK = 0;
-constexpr int BASS_ERROR_MEM = 1;
-constexpr int BASS_ERROR_FILEOPEN = 2;
-constexpr int BASS_ERROR_DRIVER = 3;
-constexpr int BASS_ERROR_HANDLE = 5;
-constexpr int BASS_ERROR_FORMAT = 6;
-constexpr int BASS_ERROR_POSITION = 7;
-constexpr int BASS_ERROR_INIT = 8;
-constexpr int BASS_ERROR_ALREADY = 14;
-constexpr int BASS_ERROR_ILLTYPE = 19;
-constexpr int BASS_ERROR_ILLPARAM = 20;
-constexpr int BASS_ERROR_DEVICE = 23;
-constexpr int BASS_ERROR_NOPLAY = 24;
-constexpr int BASS_ERROR_NOTAVAIL = 37;
-constexpr int BASS_ERROR_DECODE = 38;
-constexpr int BASS_ERROR_FILEFORM = 41;
-constexpr int BASS_ERROR_CODEC = 44;
-constexpr int BASS_ERROR_ENDED = 45;
-constexpr int BASS_ERROR_VERSION = 43;
-constexpr int BASS_ERROR_UNKNOWN = -1;
-
 constexpr DWORD BASS_POS_BYTE = 0;
 constexpr DWORD BASS_ATTRIB_VOL = 2;
 constexpr DWORD BASS_UNICODE = 0x80000000;  // the file name is UTF-16
 // Makes the decoder at creation and takes the length it gives, instead of
 // the container's own figures (see BASS_StreamCreateFile).
 constexpr DWORD BASS_STREAM_PRESCAN = 0x20000;
-
-// BASS_ChannelIsActive
-constexpr DWORD BASS_ACTIVE_STOPPED = 0;
-constexpr DWORD BASS_ACTIVE_PLAYING = 1;
-constexpr DWORD BASS_ACTIVE_STALLED = 2;
-constexpr DWORD BASS_ACTIVE_PAUSED = 3;
 
 // device -1 is the default output; with no output device present Init still
 // succeeds and streams play against a silent real-time clock.

@@ -184,7 +184,7 @@ BOOL BASSAPI BASS_ChannelPause(DWORD handle) { return WithStream(handle, [](Stre
 BOOL BASSAPI BASS_ChannelStop(DWORD handle) { return WithStream(handle, [](Stream& s) { return s.Stop(); }); }
 
 DWORD BASSAPI BASS_ChannelIsActive(DWORD handle) {
-    DWORD state = BASS_ACTIVE_STOPPED;
+    uint32_t state = BASS_ACTIVE_STOPPED;
     WithStream(handle, [&](Stream& s) { return s.Active(&state); });
     return state;
 }

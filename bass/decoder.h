@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,9 +26,6 @@ DecoderInfo OpenMediaFoundationDecoder(const std::wstring& path);
 // Decoders of loaded codec plug-ins, tried in load order.
 int LoadCodecPlugin(const std::wstring& path, uint32_t* handle);  // BASS error code, 0 on success
 DecoderInfo OpenPluginDecoder(const std::wstring& path);
-
-// Makes a stream's decoder when it is first needed (see ChooseDecoder).
-using DecoderOpener = std::function<DecoderInfo()>;
 
 // The decoder a file plays through, by what its headers say it is: WAV and
 // the library's own decoders (FLAC, Ogg Vorbis and Opus, MPEG audio) first,

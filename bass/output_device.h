@@ -4,11 +4,11 @@
 // shows what a real device cannot (writes that fail, a position that never
 // moves). Each device is used by one thread only, the stream's output thread.
 
-#include <windows.h>
-
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "bass/audio_thread_os.h"
 
 struct SourceFormat {
     uint32_t SampleRate = 0;
@@ -27,8 +27,9 @@ class OutputDevice {
 public:
     virtual ~OutputDevice() = default;
     virtual const DeviceFormat& Format() const = 0;
-    // Signalled when the device wants more audio; the stream also wakes on its own.
-    virtual HANDLE ReadyEvent() const = 0;
+    // Returns when the device wants more audio, or after timeoutMs: the
+    // stream also takes its turns on its own.
+    virtual void WaitReady(uint32_t timeoutMs) = 0;
     virtual std::wstring Id() const = 0;
     // Each false means the device is lost (removed, failed): the stream drops it.
     virtual bool Start() = 0;
@@ -55,7 +56,7 @@ public:
     // Returns when the system says the default output changed, or after
     // timeoutMs: asking DefaultId often is not free (under Wine each answer
     // holds up every stream's sound for a moment).
-    virtual void WaitForDefaultChange(uint32_t timeoutMs) { Sleep(timeoutMs); }
+    virtual void WaitForDefaultChange(uint32_t timeoutMs) { AudioSleepMs(timeoutMs); }
 };
 
 // WASAPI in shared mode, event driven. One per process; callable from any thread.

@@ -1,14 +1,12 @@
 #include "bass/stream.h"
 
-#include <objbase.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 
-#include "bass/bass_api.h"
-#include "bass/mmcss.h"
+#include "bass/audio_thread_os.h"
+#include "bass/bass_codes.h"
 
 namespace {
 
@@ -24,12 +22,12 @@ constexpr uint32_t TurnTimeoutMs = 20;     // a turn even when the device does n
 constexpr uint32_t ClockTurnMs = 10;
 constexpr uint32_t DrainExtraMs = 20;      // past the queue and the server's latency
 constexpr uint64_t StallLimitMs = 1000;    // a device whose position stands still this long is dropped
-constexpr ULONGLONG DeviceRetryMs = 1000;  // without a device, how often one is looked for
+constexpr uint64_t DeviceRetryMs = 1000;   // without a device, how often one is looked for
 // How often the default device is asked for when the system does not say it
 // changed (Wine never says); each answer costs every stream a moment of sound
 // under Wine, so not often.
-constexpr ULONGLONG DefaultCheckMs = 5000;
-constexpr ULONGLONG StalledRetryMs = 5000;  // a device that stood still is tried again after this
+constexpr uint64_t DefaultCheckMs = 5000;
+constexpr uint64_t StalledRetryMs = 5000;  // a device that stood still is tried again after this
 // A free waits this long for the decoder to let go (a program that frees its
 // stream and exits would otherwise leave a Media Foundation reader to a
 // thread that process exit kills, which brings Wine's GStreamer back end
@@ -49,12 +47,6 @@ std::atomic<bool> gNoDeviceSeen{false};
 std::mutex gDefaultLock;
 std::wstring gDefaultId;     // the watcher's latest answer
 bool gDefaultKnown = false;  // no watcher (no BASS_Init): devices are not compared
-
-LONGLONG Now() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
 
 uint32_t FramesIn(uint32_t ms, uint32_t rate) { return static_cast<uint32_t>(uint64_t{rate} * ms / 1000); }
 
@@ -79,13 +71,6 @@ private:
     uint64_t Frames;
     uint32_t Channels;
     uint64_t Pos = 0;
-};
-
-// COM for the thread's life: Media Foundation and WASAPI are used from it.
-class ComThread {
-public:
-    ComThread() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
-    ~ComThread() { CoUninitialize(); }
 };
 
 // Joins the threads of closed streams, whatever they wait for.
@@ -127,10 +112,9 @@ std::shared_ptr<AudioRing> MakeRing(uint32_t channels, uint32_t sampleRate) {
 Stream::Stream(DecoderInfo info, DecoderOpener openLater, OutputBackend* output)
     : SampleRate(info.SampleRate), Channels(info.Channels), ChannelMask(info.ChannelMask),
       HighResolution(info.HighResolution), LengthFrames(info.Frames), Ring(MakeRing(info.Channels, info.SampleRate)),
-      Source(std::move(info.Source)), OpenLater(std::move(openLater)), Output(output), Ramp(info.SampleRate),
-      Stall(StallLimitMs), DeviceMissing(gNoDeviceSeen.load()) {
-    QueryPerformanceFrequency(&ClockFrequency);
-}
+      Source(std::move(info.Source)), OpenLater(std::move(openLater)),
+      ClockFrequency(AudioClockFrequency()), Output(output), Ramp(info.SampleRate), Stall(StallLimitMs),
+      DeviceMissing(gNoDeviceSeen.load()) {}
 
 Stream::~Stream() { Close(); }
 
@@ -142,7 +126,7 @@ void Stream::WatchDefaultDevice(OutputBackend& output) {
     // under Wine) to starve a device if an output thread asked: one thread
     // asks for all, and streams read its answer.
     std::thread([&output] {
-        ComThread com;
+        ThreadCom com;
         for (;;) {
             std::wstring id = output.DefaultId();
             {
@@ -196,8 +180,7 @@ uint64_t Stream::PositionLocked() const {
     if (PlayState != State::Playing || !RunActive || RestartRun) return HeldPosition;
     // The clock is read as it stands: its turns may wait behind a look for a device.
     uint64_t played = RunOnDevice ? RunHeard.load()
-                                  : TicksToFrames(static_cast<uint64_t>(Now() - ClockStart),
-                                                  static_cast<uint64_t>(ClockFrequency.QuadPart), SampleRate);
+                                  : TicksToFrames(AudioClockTicks() - ClockStart, ClockFrequency, SampleRate);
     return std::min(RunBase + played, EndLocked());
 }
 
@@ -210,8 +193,8 @@ void Stream::NoteDrained(bool drained, uint64_t endFrame) {
 }
 
 void Stream::DecodeLoop() {
-    ComThread com;
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+    ThreadCom com;
+    RaiseThreadPriority(AudioThreadPriority::AboveNormal);
     std::unique_lock<std::mutex> lock(Lock);
     std::unique_ptr<Decoder> source = std::move(Source);
     DecoderOpener open = std::move(OpenLater);
@@ -300,15 +283,15 @@ void Stream::AdoptFormatLocked(uint32_t sampleRate, uint32_t channels) {
     ChannelMask = 0;
     // A ring of the new format; the run starts again on it, from HeldPosition.
     Ring = MakeRing(channels, sampleRate);
-    RestartRun = RunActive;
+    RestartRun = true;
 }
 
 // ---- Output ----
 
 std::unique_lock<std::mutex> Stream::LockForOutput() const {
-    LONGLONG before = Now();
+    uint64_t before = AudioClockTicks();
     std::unique_lock<std::mutex> lock(Lock);
-    uint64_t us = static_cast<uint64_t>(Now() - before) * 1000000 / static_cast<uint64_t>(ClockFrequency.QuadPart);
+    uint64_t us = (AudioClockTicks() - before) * 1000000 / ClockFrequency;
     uint32_t waited = static_cast<uint32_t>(std::min<uint64_t>(us, UINT32_MAX));
     uint32_t longest = gLongestLockWaitUs.load(std::memory_order_relaxed);
     while (waited > longest && !gLongestLockWaitUs.compare_exchange_weak(longest, waited)) {
@@ -317,8 +300,8 @@ std::unique_lock<std::mutex> Stream::LockForOutput() const {
 }
 
 void Stream::OutputLoop() {
-    ComThread com;
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    ThreadCom com;
+    RaiseThreadPriority(AudioThreadPriority::TimeCritical);
     void* task = JoinAudioTask();
     for (;;) {
         bool wanted, restart;
@@ -343,10 +326,10 @@ void Stream::OutputLoop() {
         if (Device) {
             ServiceDevice();
             if (!Device || !RunActive) continue;
-            WaitForSingleObject(Device->ReadyEvent(), TurnTimeoutMs);
+            Device->WaitReady(TurnTimeoutMs);
         } else {
             ServiceClock();
-            Sleep(ClockTurnMs);
+            AudioSleepMs(ClockTurnMs);
         }
     }
     if (RunActive) EndRun(true);  // a free fades out as a pause does
@@ -360,7 +343,7 @@ void Stream::OutputLoop() {
 void Stream::TryDevice() {
     if (Device || !Output) return;
     // After a loss or a failed open the clock runs a while before the next try.
-    ULONGLONG now = GetTickCount64();
+    uint64_t now = AudioTickMs();
     if (now < NextDeviceTryMs) return;
     NextDeviceTryMs = now + DeviceRetryMs;
     // A device that never moved is left alone a while, unless another
@@ -384,8 +367,13 @@ void Stream::StartRun() {
         RunRing = Ring;
         RunFormat = SourceFormat{SampleRate, Channels, ChannelMask, HighResolution};
     }
-    // A device opened for another format (the decoder corrected the headers) goes.
-    if (Device && (DeviceFor.SampleRate != RunFormat.SampleRate || DeviceFor.Channels != RunFormat.Channels)) Device.reset();
+    // A device opened for another format (the decoder corrected the headers)
+    // goes, and one for this format opens at once: no loss or failure to
+    // wait out on the clock, and the track's start would be silent.
+    if (Device && (DeviceFor.SampleRate != RunFormat.SampleRate || DeviceFor.Channels != RunFormat.Channels)) {
+        Device.reset();
+        NextDeviceTryMs = 0;
+    }
     // Where there was no device a moment ago the clock starts at once and
     // looks for one as it runs; otherwise the run waits for the device.
     if (!DeviceMissing) TryDevice();
@@ -398,14 +386,14 @@ void Stream::StartRun() {
     Ramp.StartFromSilence();
     DeviceStarted = false;  // started by the first write, with audio queued
     if (Device && !Device->Reset()) DropDevice();
-    Stall.Restart(GetTickCount64(), 0);
+    Stall.Restart(AudioTickMs(), 0);
     RunHeard = 0;
     {
         std::unique_lock<std::mutex> lock = LockForOutput();
         if (Closed || PlayState != State::Playing || RestartRun) return;  // things moved while the device opened
         RunBase = held;
         RunOnDevice = Device != nullptr;
-        ClockStart = Now();
+        ClockStart = AudioClockTicks();
         RunActive = true;
     }
     if (!RunRing->MoveTo(held)) {
@@ -422,11 +410,11 @@ void Stream::EndRun(bool fade) {
         bool ok = Write(Ramp.RampFrames(), Feed::FadeOut) && Device->Queued(&queued);
         uint32_t rate = RunFormat.SampleRate;
         uint64_t drainFrames = uint64_t{queued} + (ok ? Device->LatencyFrames() : 0);
-        ULONGLONG until = GetTickCount64() + drainFrames * 1000 / rate + DrainExtraMs;
+        uint64_t until = AudioTickMs() + drainFrames * 1000 / rate + DrainExtraMs;
         uint32_t lead = FramesIn(LeadMs, rate);
-        while (ok && GetTickCount64() < until) {
+        while (ok && AudioTickMs() < until) {
             if (queued < lead) ok = Write(lead - queued, Feed::Silence);
-            WaitForSingleObject(Device->ReadyEvent(), TurnTimeoutMs);
+            Device->WaitReady(TurnTimeoutMs);
             ok = ok && Device->Queued(&queued);
         }
         if (!ok) DropDevice();
@@ -441,7 +429,7 @@ void Stream::EndRun(bool fade) {
 void Stream::DropDevice() {
     Device.reset();
     DeviceStarted = false;
-    NextDeviceTryMs = GetTickCount64() + DeviceRetryMs / 2;
+    NextDeviceTryMs = AudioTickMs() + DeviceRetryMs / 2;
 }
 
 void Stream::RestartFromHeard() {
@@ -493,7 +481,7 @@ void Stream::NoteStarving(bool starving) {
 }
 
 void Stream::ServiceDevice() {
-    ULONGLONG nowMs = GetTickCount64();
+    uint64_t nowMs = AudioTickMs();
     uint32_t rate = RunFormat.SampleRate;
     std::wstring current;
     if (DefaultDevice(&current)) {
@@ -559,7 +547,7 @@ void Stream::ServiceDevice() {
 
 void Stream::ServiceClock() {
     uint32_t rate = RunFormat.SampleRate;
-    RunPlayed = TicksToFrames(static_cast<uint64_t>(Now() - ClockStart), static_cast<uint64_t>(ClockFrequency.QuadPart), rate);
+    RunPlayed = TicksToFrames(AudioClockTicks() - ClockStart, ClockFrequency, rate);
     // The ring is used up in step with the clock: the decoder's end is the end.
     uint32_t take = static_cast<uint32_t>(std::min<uint64_t>(RunPlayed - std::min(RunPlayed, RunTaken), RunRing->Available()));
     RunTaken += RunRing->Read(nullptr, take);
@@ -595,7 +583,7 @@ int Stream::Play(bool restart) {
     if (Closed) return BASS_ERROR_HANDLE;
     if (restart || Ended) {
         HeldPosition = 0;
-        RestartRun = RunActive;
+        RestartRun = true;
         Ended = false;
     }
     if (PlayState != State::Playing) PlayState = State::Playing;
@@ -631,7 +619,7 @@ int Stream::SetPosition(uint64_t positionBytes) {
     uint64_t frame = positionBytes / FrameBytes();
     if (frame > LengthFrames) return BASS_ERROR_POSITION;
     HeldPosition = frame;
-    RestartRun = RunActive;
+    RestartRun = true;
     Ended = false;
     Wake.notify_all();
     return 0;
@@ -652,7 +640,7 @@ int Stream::GetVolume(float* volume) {
     return 0;
 }
 
-int Stream::Active(DWORD* state) {
+int Stream::Active(uint32_t* state) {
     std::lock_guard<std::mutex> lock(Lock);
     if (Closed) return BASS_ERROR_HANDLE;
     *state = PlayState == State::Playing ? BASS_ACTIVE_PLAYING

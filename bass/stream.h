@@ -16,8 +16,6 @@
 // ring; the lock guards the play state alone and is never held around a
 // decoder, a copy of audio or a device call.
 
-#include <windows.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -27,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "bass/decoder.h"
+#include "bass/decoders/decoder.h"
 #include "bass/logic/audio_ring.h"
 #include "bass/logic/output_rules.h"
 #include "bass/logic/sample_convert.h"
@@ -58,7 +56,7 @@ public:
     int SetPosition(uint64_t positionBytes);
     int SetVolume(float volume);
     int GetVolume(float* volume);
-    int Active(DWORD* state);
+    int Active(uint32_t* state);  // BASS_ACTIVE_*
     int Position(uint64_t* positionBytes);
     int Length(uint64_t* lengthBytes);
     int BytesToSeconds(uint64_t bytes, double* seconds);
@@ -134,15 +132,18 @@ private:
     State PlayState = State::Stopped;
     bool Ended = false;
     uint64_t HeldPosition = 0;  // the position whenever no run is going (or one must restart)
-    bool RestartRun = false;    // a seek or a new format: the run ends and starts at HeldPosition
+    // A seek or a new format: the run ends and starts again at HeldPosition.
+    // Set whether or not a run is going: one being started (its device
+    // opening, outside the lock) must not start from what it read before.
+    bool RestartRun = false;
 
     // What the output thread shows of its run (changed under the lock).
     bool RunActive = false;
     bool RunOnDevice = false;
     uint64_t RunBase = 0;                 // the frame the run started at
     std::atomic<uint64_t> RunHeard{0};    // frames heard in this run, on a device
-    LONGLONG ClockStart = 0;              // the clock's run started at this counter
-    LARGE_INTEGER ClockFrequency{};
+    uint64_t ClockStart = 0;              // the clock's run started at this counter
+    uint64_t ClockFrequency = 0;
 
     // The output thread's own.
     OutputBackend* Output;
@@ -159,10 +160,10 @@ private:
     Dither16 Dither;
     bool Starving = false;
     std::wstring StalledDevice;  // not opened again for a while, unless the default changes
-    ULONGLONG StalledUntilMs = 0;
+    uint64_t StalledUntilMs = 0;
     bool DeviceMissing = false;  // the last look found none
     std::wstring ClockSawDefault;  // the default device the clock last heard of
-    ULONGLONG NextDeviceTryMs = 0;
+    uint64_t NextDeviceTryMs = 0;
     std::vector<float> Work, Mixed;
     std::vector<int16_t> Pcm;
 

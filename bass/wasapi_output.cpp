@@ -105,7 +105,7 @@ public:
     }
 
     const DeviceFormat& Format() const override { return Fmt; }
-    HANDLE ReadyEvent() const override { return Event; }
+    void WaitReady(uint32_t timeoutMs) override { WaitForSingleObject(Event, timeoutMs); }
     std::wstring Id() const override { return DeviceId; }
     bool Start() override { return SUCCEEDED(Client->Start()); }
     bool Stop() override { return SUCCEEDED(Client->Stop()); }

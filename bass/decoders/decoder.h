@@ -4,6 +4,7 @@
 // library's own decoders build and are tested on any system.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 // One open file. Not thread-safe: the stream that owns it serialises every call.
@@ -31,6 +32,9 @@ struct DecoderInfo {
     // format (damaged, hostile): no other decoder should be asked about it.
     bool Recognised = false;
 };
+
+// Makes a stream's decoder when it is first needed (see ChooseDecoder).
+using DecoderOpener = std::function<DecoderInfo()>;
 
 // Rates and channel counts beyond these are hostile files, not music.
 constexpr uint32_t DecoderMaxChannels = 8;

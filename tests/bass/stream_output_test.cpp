@@ -57,7 +57,7 @@ public:
     }
     ~ScriptedDevice() override { CloseHandle(Timer); }
     const DeviceFormat& Format() const override { return Fmt; }
-    HANDLE ReadyEvent() const override { return Timer; }
+    void WaitReady(uint32_t timeoutMs) override { WaitForSingleObject(Timer, timeoutMs); }
     std::wstring Id() const override { return L"scripted"; }
     bool Start() override {
         StartedAt = GetTickCount64();
@@ -264,7 +264,7 @@ TEST(StreamOutput, CallsReturnWhileTheDecoderIsStuckAndCloseLeavesItToTheReaper)
     std::atomic<bool> returned{false};
     std::thread caller([&] {
         uint64_t position = 0;
-        DWORD state = 0;
+        uint32_t state = 0;
         EXPECT_EQ(stream->SetPosition(Rate * 4 * 5), 0);
         stream->Position(&position);
         stream->Active(&state);

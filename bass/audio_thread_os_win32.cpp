@@ -1,6 +1,8 @@
-#include "bass/mmcss.h"
+// The system calls of a stream's threads in the library as it ships.
+#include "bass/audio_thread_os.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 namespace {
 
@@ -26,6 +28,30 @@ const Avrt& Functions() {
 }
 
 }  // namespace
+
+uint64_t AudioClockTicks() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<uint64_t>(now.QuadPart);
+}
+
+uint64_t AudioClockFrequency() {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<uint64_t>(frequency.QuadPart);
+}
+
+uint64_t AudioTickMs() { return GetTickCount64(); }
+
+void AudioSleepMs(uint32_t ms) { Sleep(ms); }
+
+void RaiseThreadPriority(AudioThreadPriority priority) {
+    SetThreadPriority(GetCurrentThread(), priority == AudioThreadPriority::TimeCritical ? THREAD_PRIORITY_TIME_CRITICAL
+                                                                                          : THREAD_PRIORITY_ABOVE_NORMAL);
+}
+
+ThreadCom::ThreadCom() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+ThreadCom::~ThreadCom() { CoUninitialize(); }
 
 void* JoinAudioTask() {
     const Avrt& avrt = Functions();
