@@ -40,8 +40,8 @@ bool HandleFrameCheckKey(UINT message, WPARAM wParam) {
         }
         return true;
     }
-    if (wParam == VK_F11) {
-        TraceNextWholeFrame();
+    if (wParam == VK_F11 || wParam == VK_F9) {
+        TraceNextWholeFrame(wParam == VK_F9);
         return true;
     }
     return false;

@@ -39,6 +39,7 @@ FramePath ReadFramePath() {
     const std::string text = value ? value : "";
     if (text == "whole") return FramePath::Whole;
     if (text == "copy") return FramePath::Copy;
+    if (text == "direct") return FramePath::Direct;
     if (text == "check") return FramePath::Check;
     return FramePath::Partial;
 }
@@ -94,6 +95,8 @@ bool gPresent1Fails = false;  // this swap chain refuses dirty rectangles
 // Check mode: the next frame is drawn whole, straight into the back buffer,
 // and traced, so that a test can compare it with what the partial frames left.
 bool gTraceWholeFrame = false;
+bool gTraceDirect = false;
+bool gDrawingDirect = false;  // the check frame being drawn draws its lines as text
 
 // Pixels per stretch of the playing state, for the benchmark's figures.
 unsigned long long gPixelsChanged = 0;
@@ -146,7 +149,8 @@ FrameLook CurrentLook() {
 SwapKind WantedSwapKind() {
     // A system backdrop composes with a discarded chain; without one the
     // chain may keep its pixels and a frame presents only what it redrew.
-    const bool partial = gFramePath == FramePath::Partial || gFramePath == FramePath::Check;
+    const bool partial =
+        gFramePath == FramePath::Partial || gFramePath == FramePath::Direct || gFramePath == FramePath::Check;
     return partial && !gSystemBackdropApplied ? SwapKind::KeepContents : SwapKind::Discard;
 }
 
@@ -156,7 +160,18 @@ void DrawPage() {
     // Without a system backdrop a transparent clear shows whatever lies
     // behind the swap chain (black, or the title-bar colour): clear with the
     // light window colour instead so that the black texts stay readable.
-    gDeviceContext.Clear(gSystemBackdropApplied ? D2D1_COLOR_F{0, 0, 0, 0} : MakeD2DColour(OpaqueWindowColour));
+    const FloatRect restored = NowPlayingRestoredArea();
+    if (restored.Right > restored.Left) {
+        // The background copy replaces every pixel of its area: only the
+        // panel strip beside it is cleared.
+        gDeviceContext.PushAxisAlignedClip({restored.Right, 0, static_cast<float>(gClientWidth) + 1,
+                                            static_cast<float>(gClientHeight) + 1},
+                                           D2D1_ANTIALIAS_MODE_ALIASED);
+        gDeviceContext.Clear(FrameClearColour());
+        gDeviceContext.PopAxisAlignedClip();
+    } else {
+        gDeviceContext.Clear(FrameClearColour());
+    }
     if (gWindowReady != 1) return;
     if (gCurrentPage == HomePage) {
         DrawNowPlaying();
@@ -340,6 +355,10 @@ D2D1_COLOR_F MakeD2DColour(uint32_t rgb, float alpha, bool alphaGiven) {
     return D2D1_COLOR_F{c.R, c.G, c.B, c.A};
 }
 
+D2D1_COLOR_F FrameClearColour() {
+    return gSystemBackdropApplied ? D2D1_COLOR_F{0, 0, 0, 0} : MakeD2DColour(OpaqueWindowColour);
+}
+
 LayoutInputs CurrentLayout() {
     LayoutInputs layout;
     layout.ClientWidth = gClientWidth;
@@ -403,13 +422,19 @@ void NoteExposedArea(HWND window) {
 FramePath ActiveFramePath() { return gFramePath; }
 
 void ReleaseRetainedFrame() {
+    ReleaseLineBitmaps();
     gRetainedFrame.Release();
     gRetainedValid = false;
     gFilledBackBuffer = nullptr;
 }
 
-void TraceNextWholeFrame() {
+bool DrawsLinesDirectly() {
+    return gFramePath == FramePath::Whole || gFramePath == FramePath::Direct || gDrawingDirect;
+}
+
+void TraceNextWholeFrame(bool direct) {
     gTraceWholeFrame = true;
+    gTraceDirect = direct;
     RequestRepaint();
 }
 
@@ -435,6 +460,9 @@ void DrawFrame() {
     if (!gDeviceContext) return;
     const PixelRect client = ClientPixels();
     const bool checkFrame = std::exchange(gTraceWholeFrame, false);
+    gDrawingDirect = checkFrame && std::exchange(gTraceDirect, false);
+    // Line bitmaps are drawn before the frame: the frame only places them.
+    if (!DrawsLinesDirectly()) PrepareNowPlaying();
     if (gFramePath == FramePath::Whole || checkFrame) {
         gPixelsChanged += Area(gDirty.Whole() ? std::vector<PixelRect>{client}
                                               : gDirty.ToPixels(DrawingScale(), client.Right, client.Bottom));
@@ -446,9 +474,10 @@ void DrawFrame() {
         gFilledBackBuffer = nullptr;
         if (checkFrame) {
             char line[64];
-            std::snprintf(line, sizeof line, "whole frame %lu", gFramesPresented);
+            std::snprintf(line, sizeof line, "%s frame %lu", gDrawingDirect ? "direct" : "whole", gFramesPresented);
             TraceStartup(line);
         }
+        gDrawingDirect = false;
         return;
     }
     if (!gRetainedFrame || gRetainedWidth != client.Right || gRetainedHeight != client.Bottom) {
