@@ -3,6 +3,7 @@
 #include "graphics/graphics_device.h"
 #include "lyrics/lyric_lines.h"
 #include "playback/player_state.h"
+#include "ui/animation_slots.h"
 #include "ui/backdrop.h"
 #include "ui/colour.h"
 #include "ui/cover_art.h"
@@ -107,6 +108,32 @@ PixelRect ClientPixels() {
     RECT client{};
     if (gMainWindow) GetClientRect(gMainWindow, &client);
     return PixelRect{0, 0, client.right, client.bottom};
+}
+
+// While the lyrics scroll, their next step paints within a tick: an area
+// elsewhere (a play-bar tick, a hover) waits for that frame instead of
+// presenting one of its own. Should the scroll be stopped before its next
+// step, a short timer paints what waited.
+constexpr UINT RideTimeoutMs = 40;
+UINT_PTR gRideTimer = 0;
+
+void CALLBACK PaintWhatWaited(HWND, UINT, UINT_PTR, DWORD) {
+    KillTimer(nullptr, gRideTimer);
+    gRideTimer = 0;
+    if (!gMainWindow || gDirty.Empty()) return;
+    const PixelRect client = ClientPixels();
+    for (const PixelRect& p : gDirty.ToPixels(DpiScale(), client.Right, client.Bottom)) {
+        const RECT r{p.Left, p.Top, p.Right, p.Bottom};
+        InvalidateRect(gMainWindow, &r, FALSE);
+    }
+}
+
+bool RidesWithLyricStep(const FloatRect& dips) {
+    const Animation& scroll = AnimationSlot(SlotLyricScroll);
+    if (!scroll.Running() || scroll.TimerId() == 0 || gCurrentPage != HomePage) return false;
+    if (Intersects(dips, ToFloatRect(gLyricsArea))) return false;  // the step's own request
+    if (gRideTimer == 0) gRideTimer = SetTimer(nullptr, 0, RideTimeoutMs, PaintWhatWaited);
+    return gRideTimer != 0;
 }
 
 unsigned long long Area(const PixelRect& p) {
@@ -389,6 +416,7 @@ void RequestRepaint() {
 void RequestRepaintArea(const FloatRect& dips) {
     if (!gMainWindow) return;
     gDirty.Add(dips);
+    if (RidesWithLyricStep(dips)) return;
     DirtyRegion one;
     one.Add(dips);
     for (const PixelRect& p : one.ToPixels(DpiScale(), ClientPixels().Right, ClientPixels().Bottom)) {
