@@ -117,8 +117,8 @@ PixelRect ClientPixels() {
 constexpr UINT RideTimeoutMs = 40;
 UINT_PTR gRideTimer = 0;
 
-void CALLBACK PaintWhatWaited(HWND, UINT, UINT_PTR, DWORD) {
-    KillTimer(nullptr, gRideTimer);
+void InvalidateWhatWaited() {
+    if (gRideTimer) KillTimer(nullptr, gRideTimer);
     gRideTimer = 0;
     if (!gMainWindow || gDirty.Empty()) return;
     const PixelRect client = ClientPixels();
@@ -127,6 +127,8 @@ void CALLBACK PaintWhatWaited(HWND, UINT, UINT_PTR, DWORD) {
         InvalidateRect(gMainWindow, &r, FALSE);
     }
 }
+
+void CALLBACK PaintWhatWaited(HWND, UINT, UINT_PTR, DWORD) { InvalidateWhatWaited(); }
 
 bool RidesWithLyricStep(const FloatRect& dips) {
     const Animation& scroll = AnimationSlot(SlotLyricScroll);
@@ -411,6 +413,11 @@ LayoutInputs CurrentLayout() {
 void RequestRepaint() {
     gDirty.AddWhole();
     if (gMainWindow) InvalidateRect(gMainWindow, nullptr, FALSE);
+}
+
+void PaintPendingNow() {
+    InvalidateWhatWaited();
+    if (gMainWindow) UpdateWindow(gMainWindow);
 }
 
 void RequestRepaintArea(const FloatRect& dips) {

@@ -35,6 +35,9 @@ void RequestRepaint();
 // Only this area (DIPs) changed: the next frame redraws it and what lies
 // under and over it, nothing else.
 void RequestRepaintArea(const FloatRect& dips);
+// Draws and presents at once what the requests so far asked for, those
+// waiting to ride with the next lyric step included.
+void PaintPendingNow();
 // Asked by the drawing before an element: false when the frame being drawn
 // redraws only areas the element's rectangle (DIPs) does not reach.
 bool FrameReaches(const FloatRect& dips);

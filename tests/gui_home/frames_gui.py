@@ -101,6 +101,22 @@ class Checker:
         diff.point(lambda v: 255 if v > TEXT_CLOSE else 0).convert("L").save(folder / f"{label}-text-differing.png")
         self.differing.append(f"{label}: cached lines {100 * close:.3f} % within {TEXT_CLOSE}, {far} beyond {TEXT_FAR}")
 
+    def settled_size(self, sizes_before, timeout):
+        """Waits for a frame at a new size and for the size to stay put: a
+        window manager may pass the window through more than one size, and
+        shots of two sizes differ wherever the layout moved."""
+        deadline = time.monotonic() + timeout
+        last, since = None, time.monotonic()
+        while time.monotonic() < deadline:
+            traced = re.findall(r"frame \d+ at (\d+x\d+)", self.program.trace())
+            now = (len(traced), self.program.geometry()[2:])
+            if now != last:
+                last, since = now, time.monotonic()
+            elif len(traced) > sizes_before and time.monotonic() - since >= 1.0:
+                return
+            time.sleep(0.1)
+        raise gui.Failure(f"the window's size did not settle within {timeout} s")
+
     def lyric_area_changes(self, timeout):
         """Waits for the lyrics to move, then freezes at once: a scroll is
         150 ms, so the freeze lands in it or just after it."""
@@ -155,9 +171,7 @@ def case_sameness(prefix, args):
         sizes = checker.count(r"frame \d+ at \d+x\d+")
         x, y, w, h = program.geometry()
         run(["xdotool", "windowsize", program.window, str(w - 120), str(h - 70)])
-        deadline = time.monotonic() + 10
-        while checker.count(r"frame \d+ at \d+x\d+") == sizes and time.monotonic() < deadline:
-            time.sleep(0.1)
+        checker.settled_size(sizes, timeout=10)
         time.sleep(0.5)  # the panel's width may glide
         checker.same("resized")
         check(not checker.differing, "partial frames differ from whole ones: " + "; ".join(checker.differing))
