@@ -131,6 +131,9 @@ void InvalidateWhatWaited() {
 void CALLBACK PaintWhatWaited(HWND, UINT, UINT_PTR, DWORD) { InvalidateWhatWaited(); }
 
 bool RidesWithLyricStep(const FloatRect& dips) {
+    // A window that draws nothing (no device yet, or none at all) has no
+    // step to ride with.
+    if (!gDeviceContext || !IsWindowVisible(gMainWindow)) return false;
     const Animation& scroll = AnimationSlot(SlotLyricScroll);
     if (!scroll.Running() || scroll.TimerId() == 0 || gCurrentPage != HomePage) return false;
     if (Intersects(dips, ToFloatRect(gLyricsArea))) return false;  // the step's own request
