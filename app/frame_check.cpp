@@ -15,6 +15,9 @@ void Freeze() {
     SetPlayBarInterval(0);
     SetLyricInterval(0);
     for (int slot = 1; slot <= AnimationSlotCount; ++slot) AnimationSlot(slot).Stop();
+    // What the last step asked for is on screen before the test looks: a
+    // paint left to the queue may come late on a busy machine.
+    PaintPendingNow();
     gFrozen = true;
     TraceStartup("frame check: frozen");
 }
@@ -40,8 +43,8 @@ bool HandleFrameCheckKey(UINT message, WPARAM wParam) {
         }
         return true;
     }
-    if (wParam == VK_F11) {
-        TraceNextWholeFrame();
+    if (wParam == VK_F11 || wParam == VK_F9) {
+        TraceNextWholeFrame(wParam == VK_F9);
         return true;
     }
     return false;

@@ -3,7 +3,8 @@
 // is "check": F12 stops and restarts the user interface's clock (the play-bar
 // and lyric timers and every animation, where they stand; the sound plays
 // on), F11 draws the next frame whole, as the window drew every frame before
-// frames were retained. A test freezes a state the partial frames drew,
+// frames were retained, F9 the same with the lyric lines laid out and drawn
+// as text rather than from their bitmaps. A test freezes a state the partial frames drew,
 // takes a screenshot, has it drawn whole and compares.
 
 #include <windows.h>

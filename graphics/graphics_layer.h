@@ -250,6 +250,9 @@ public:
     bool PopAxisAlignedClip() {
         return Invoke([&](auto* p) { p->PopAxisAlignedClip(); });
     }
+    void SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE mode) {
+        Invoke([&](auto* p) { p->SetTextAntialiasMode(mode); });
+    }
     bool SetDpi(float dpiX, float dpiY) {
         return Invoke([&](auto* p) { p->SetDpi(dpiX, dpiY); });
     }

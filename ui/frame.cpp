@@ -3,6 +3,7 @@
 #include "graphics/graphics_device.h"
 #include "lyrics/lyric_lines.h"
 #include "playback/player_state.h"
+#include "ui/animation_slots.h"
 #include "ui/backdrop.h"
 #include "ui/colour.h"
 #include "ui/cover_art.h"
@@ -39,6 +40,7 @@ FramePath ReadFramePath() {
     const std::string text = value ? value : "";
     if (text == "whole") return FramePath::Whole;
     if (text == "copy") return FramePath::Copy;
+    if (text == "direct") return FramePath::Direct;
     if (text == "check") return FramePath::Check;
     return FramePath::Partial;
 }
@@ -94,6 +96,8 @@ bool gPresent1Fails = false;  // this swap chain refuses dirty rectangles
 // Check mode: the next frame is drawn whole, straight into the back buffer,
 // and traced, so that a test can compare it with what the partial frames left.
 bool gTraceWholeFrame = false;
+bool gTraceDirect = false;
+bool gDrawingDirect = false;  // the check frame being drawn draws its lines as text
 
 // Pixels per stretch of the playing state, for the benchmark's figures.
 unsigned long long gPixelsChanged = 0;
@@ -104,6 +108,37 @@ PixelRect ClientPixels() {
     RECT client{};
     if (gMainWindow) GetClientRect(gMainWindow, &client);
     return PixelRect{0, 0, client.right, client.bottom};
+}
+
+// While the lyrics scroll, their next step paints within a tick: an area
+// elsewhere (a play-bar tick, a hover) waits for that frame instead of
+// presenting one of its own. Should the scroll be stopped before its next
+// step, a short timer paints what waited.
+constexpr UINT RideTimeoutMs = 40;
+UINT_PTR gRideTimer = 0;
+
+void InvalidateWhatWaited() {
+    if (gRideTimer) KillTimer(nullptr, gRideTimer);
+    gRideTimer = 0;
+    if (!gMainWindow || gDirty.Empty()) return;
+    const PixelRect client = ClientPixels();
+    for (const PixelRect& p : gDirty.ToPixels(DpiScale(), client.Right, client.Bottom)) {
+        const RECT r{p.Left, p.Top, p.Right, p.Bottom};
+        InvalidateRect(gMainWindow, &r, FALSE);
+    }
+}
+
+void CALLBACK PaintWhatWaited(HWND, UINT, UINT_PTR, DWORD) { InvalidateWhatWaited(); }
+
+bool RidesWithLyricStep(const FloatRect& dips) {
+    // A window that draws nothing (no device yet, or none at all) has no
+    // step to ride with.
+    if (!gDeviceContext || !IsWindowVisible(gMainWindow)) return false;
+    const Animation& scroll = AnimationSlot(SlotLyricScroll);
+    if (!scroll.Running() || scroll.TimerId() == 0 || gCurrentPage != HomePage) return false;
+    if (Intersects(dips, ToFloatRect(gLyricsArea))) return false;  // the step's own request
+    if (gRideTimer == 0) gRideTimer = SetTimer(nullptr, 0, RideTimeoutMs, PaintWhatWaited);
+    return gRideTimer != 0;
 }
 
 unsigned long long Area(const PixelRect& p) {
@@ -146,7 +181,8 @@ FrameLook CurrentLook() {
 SwapKind WantedSwapKind() {
     // A system backdrop composes with a discarded chain; without one the
     // chain may keep its pixels and a frame presents only what it redrew.
-    const bool partial = gFramePath == FramePath::Partial || gFramePath == FramePath::Check;
+    const bool partial =
+        gFramePath == FramePath::Partial || gFramePath == FramePath::Direct || gFramePath == FramePath::Check;
     return partial && !gSystemBackdropApplied ? SwapKind::KeepContents : SwapKind::Discard;
 }
 
@@ -156,7 +192,18 @@ void DrawPage() {
     // Without a system backdrop a transparent clear shows whatever lies
     // behind the swap chain (black, or the title-bar colour): clear with the
     // light window colour instead so that the black texts stay readable.
-    gDeviceContext.Clear(gSystemBackdropApplied ? D2D1_COLOR_F{0, 0, 0, 0} : MakeD2DColour(OpaqueWindowColour));
+    const FloatRect restored = NowPlayingRestoredArea();
+    if (restored.Right > restored.Left) {
+        // The background copy replaces every pixel of its area: only the
+        // panel strip beside it is cleared.
+        gDeviceContext.PushAxisAlignedClip({restored.Right, 0, static_cast<float>(gClientWidth) + 1,
+                                            static_cast<float>(gClientHeight) + 1},
+                                           D2D1_ANTIALIAS_MODE_ALIASED);
+        gDeviceContext.Clear(FrameClearColour());
+        gDeviceContext.PopAxisAlignedClip();
+    } else {
+        gDeviceContext.Clear(FrameClearColour());
+    }
     if (gWindowReady != 1) return;
     if (gCurrentPage == HomePage) {
         DrawNowPlaying();
@@ -340,6 +387,10 @@ D2D1_COLOR_F MakeD2DColour(uint32_t rgb, float alpha, bool alphaGiven) {
     return D2D1_COLOR_F{c.R, c.G, c.B, c.A};
 }
 
+D2D1_COLOR_F FrameClearColour() {
+    return gSystemBackdropApplied ? D2D1_COLOR_F{0, 0, 0, 0} : MakeD2DColour(OpaqueWindowColour);
+}
+
 LayoutInputs CurrentLayout() {
     LayoutInputs layout;
     layout.ClientWidth = gClientWidth;
@@ -367,9 +418,15 @@ void RequestRepaint() {
     if (gMainWindow) InvalidateRect(gMainWindow, nullptr, FALSE);
 }
 
+void PaintPendingNow() {
+    InvalidateWhatWaited();
+    if (gMainWindow) UpdateWindow(gMainWindow);
+}
+
 void RequestRepaintArea(const FloatRect& dips) {
     if (!gMainWindow) return;
     gDirty.Add(dips);
+    if (RidesWithLyricStep(dips)) return;
     DirtyRegion one;
     one.Add(dips);
     for (const PixelRect& p : one.ToPixels(DpiScale(), ClientPixels().Right, ClientPixels().Bottom)) {
@@ -403,13 +460,19 @@ void NoteExposedArea(HWND window) {
 FramePath ActiveFramePath() { return gFramePath; }
 
 void ReleaseRetainedFrame() {
+    ReleaseLineBitmaps();
     gRetainedFrame.Release();
     gRetainedValid = false;
     gFilledBackBuffer = nullptr;
 }
 
-void TraceNextWholeFrame() {
+bool DrawsLinesDirectly() {
+    return gFramePath == FramePath::Whole || gFramePath == FramePath::Direct || gDrawingDirect;
+}
+
+void TraceNextWholeFrame(bool direct) {
     gTraceWholeFrame = true;
+    gTraceDirect = direct;
     RequestRepaint();
 }
 
@@ -435,6 +498,9 @@ void DrawFrame() {
     if (!gDeviceContext) return;
     const PixelRect client = ClientPixels();
     const bool checkFrame = std::exchange(gTraceWholeFrame, false);
+    gDrawingDirect = checkFrame && std::exchange(gTraceDirect, false);
+    // Line bitmaps are drawn before the frame: the frame only places them.
+    if (!DrawsLinesDirectly()) PrepareNowPlaying();
     if (gFramePath == FramePath::Whole || checkFrame) {
         gPixelsChanged += Area(gDirty.Whole() ? std::vector<PixelRect>{client}
                                               : gDirty.ToPixels(DrawingScale(), client.Right, client.Bottom));
@@ -446,9 +512,10 @@ void DrawFrame() {
         gFilledBackBuffer = nullptr;
         if (checkFrame) {
             char line[64];
-            std::snprintf(line, sizeof line, "whole frame %lu", gFramesPresented);
+            std::snprintf(line, sizeof line, "%s frame %lu", gDrawingDirect ? "direct" : "whole", gFramesPresented);
             TraceStartup(line);
         }
+        gDrawingDirect = false;
         return;
     }
     if (!gRetainedFrame || gRetainedWidth != client.Right || gRetainedHeight != client.Bottom) {

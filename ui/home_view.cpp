@@ -38,3 +38,14 @@ bool LyricLineVisible(double y, double mainHeight, double secondHeight, double c
 bool LyricLayoutsStale(const LyricLayoutKey& built, bool current, float width) {
     return !built.Built || built.Current != current || std::fabs(built.Width - width) > Tolerance;
 }
+
+std::optional<int> CachedLineTop(const std::vector<double>& baselinesPx, double createdY, int createdTop, double y) {
+    std::optional<int> shift;
+    for (const double b : baselinesPx) {
+        const int moved = static_cast<int>(std::floor(y + b + 0.5) - std::floor(createdY + b + 0.5));
+        if (shift && *shift != moved) return std::nullopt;
+        shift = moved;
+    }
+    if (!shift) return createdTop + static_cast<int>(std::floor(y) - std::floor(createdY));
+    return createdTop + *shift;
+}

@@ -6,6 +6,9 @@
 
 #include "ui/input_regions.h"
 
+#include <optional>
+#include <vector>
+
 // Song-list rows that reach into the list's clip (124 .. H - 8), outlines
 // included; First > Last when none does.
 struct RowRange {
@@ -28,3 +31,11 @@ struct LyricLayoutKey {
 };
 // Rebuild when a layout is missing, the current-line format or the width changed.
 bool LyricLayoutsStale(const LyricLayoutKey& built, bool current, float width);
+
+// Where a lyric line drawn once into a bitmap of its own lands again. The
+// text's baselines are snapped to whole pixels (rounded) wherever the line is
+// drawn, so a bitmap made with the line's origin at row createdY (pixels,
+// fractional) and its top at row createdTop serves a line at row y exactly
+// when every baseline (pixels below the origin) moves by the same whole
+// number of rows: the bitmap's top row then, else none (draw another one).
+std::optional<int> CachedLineTop(const std::vector<double>& baselinesPx, double createdY, int createdTop, double y);

@@ -10,6 +10,7 @@
 #include "ui/backdrop.h"
 #include "ui/cover_art.h"
 #include "ui/display_scale.h"
+#include "ui/frame.h"
 #include "ui/drawing.h"
 #include "ui/home_input.h"
 #include "ui/home_view.h"
@@ -18,6 +19,8 @@
 #include "ui/text_formats.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 #include <cmath>
 #include <string>
 
@@ -245,22 +248,28 @@ void RebuildIfChanged(LyricLine& line, LineLayoutCache& cache, bool isLast, bool
     cache.SecondHeight = LayoutHeight(AsLayout(line.SecondLayout));
 }
 
-void Lyrics() {
-    const D2D1_RECT_F area = gLyricsArea;
-    // Layouts are still brought up to date: the lyric timing measures them.
-    const bool drawn = FrameReaches(ToFloatRect(area));
-    if (drawn) gDeviceContext.PushAxisAlignedClip(area, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
+// The lines a frame shows, with their layouts brought up to date first:
+// every line's heights place the lines below it, and the lyric timing
+// measures them.
+struct PlacedLine {
+    size_t Index = 0;
+    float X = 0;  // origin of the main layout, DIPs
+    float Y = 0;
+    float MainHeight = 0;
+    bool Current = false;
+};
+
+std::vector<PlacedLine> PlaceLines(const D2D1_RECT_F& area) {
+    std::vector<PlacedLine> placed;
     const float width = (area.right - LyricInset) - (area.left + LyricInset);
     const size_t count = gLyricLines.size();
     gLayoutCache.resize(count);
-    // Layouts first: every line's heights place the lines below it.
     if (width > Tolerance) {
         for (size_t i = 0; i < count; ++i) {
             RebuildIfChanged(gLyricLines[i], gLayoutCache[i], i + 1 == count,
                              static_cast<int>(i + 1) == gCurrentLyricIndex, width);
         }
     }
-    if (!drawn) return;
     const float firstHeight = count > 0 && gLyricLines[0].MainLayout ? gLayoutCache[0].MainHeight : 0;
     double acc = 0;
     for (size_t i = 0; i < count; ++i) {
@@ -272,15 +281,211 @@ void Lyrics() {
         acc += hM + hS + LyricLineGap;
         const float y = static_cast<float>(area.top + acc + LyricInset - gLyricScrollOffset - firstHeight);
         if (!LyricLineVisible(y, hM, hS, area.top, area.bottom)) continue;
+        placed.push_back({i, area.left + LyricInset, y, hM, static_cast<int>(i + 1) == gCurrentLyricIndex});
+    }
+    return placed;
+}
+
+// --- line bitmaps --------------------------------------------------------------
+//
+// Each line is drawn once per look (the current line's, the other lines') into
+// a bitmap of its own at the window's scale, in grayscale (ClearType cannot be
+// drawn into a transparent bitmap), and a frame draws the bitmap pixel for
+// pixel where the text would go. Text baselines are snapped to whole pixels,
+// so one bitmap serves every position at which the line's baselines snap
+// alike (CachedLineTop); a line whose rows snap apart at some positions gets a
+// second or third bitmap for those.
+
+constexpr float LineBitmapPad = 6;        // DIPs around the text's box: glyphs reach past it
+constexpr int LineBitmapMaxSide = 4096;   // pixels; a larger line is drawn as text
+constexpr size_t LineBitmapVariants = 4;  // per look
+constexpr size_t LineBitmapReach = 12;    // lines beyond those on screen that keep their bitmaps
+
+struct LineBitmap {
+    TargetBitmapLayer Bitmap;
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+    double CreatedY = 0;  // the line's origin row when it was drawn, pixels
+};
+
+// One look of one line: what it was drawn from and its bitmaps.
+struct LineLook {
+    bool Known = false;
+    std::u16string MainText, SecondText;
+    float Width = 0;
+    double OriginX = 0;  // pixels
+    double Scale = 0;
+    std::vector<double> Baselines;  // pixels below the origin
+    FloatRect Box;                  // DIPs from the origin, padded
+    std::vector<LineBitmap> Bitmaps;
+};
+
+struct LineBitmaps {
+    LineLook Looks[2];  // other, current
+};
+
+std::vector<LineBitmaps> gLineBitmaps;
+
+bool LinesCached() { return gDrawingZoom == 1.0 && !DrawsLinesDirectly(); }
+
+// Baselines of a layout's rows below its origin, DIPs.
+void AddBaselines(IDWriteTextLayout* layout, float originY, std::vector<double>& out, FloatRect& box, bool& any) {
+    DWRITE_TEXT_METRICS metrics{};
+    if (!layout || FAILED(layout->GetMetrics(&metrics))) return;
+    std::vector<DWRITE_LINE_METRICS> lines(std::min<UINT32>(metrics.lineCount, 4096));
+    UINT32 count = 0;
+    if (!lines.empty() && SUCCEEDED(layout->GetLineMetrics(lines.data(), static_cast<UINT32>(lines.size()), &count))) {
+        double row = originY + metrics.top;
+        for (UINT32 k = 0; k < count && k < lines.size(); ++k) {
+            out.push_back(row + lines[k].baseline);
+            row += lines[k].height;
+        }
+    }
+    const FloatRect ink{metrics.left, originY + metrics.top, metrics.left + metrics.widthIncludingTrailingWhitespace,
+                        originY + metrics.top + metrics.height};
+    if (!any) {
+        box = ink;
+        any = true;
+        return;
+    }
+    box = FloatRect{std::min(box.Left, ink.Left), std::min(box.Top, ink.Top), std::max(box.Right, ink.Right),
+                    std::max(box.Bottom, ink.Bottom)};
+}
+
+// The look's record, emptied when what it was drawn from changed.
+LineLook& LookOf(size_t index, const PlacedLine& p, double scale) {
+    gLineBitmaps.resize(gLyricLines.size());
+    const LyricLine& line = gLyricLines[index];
+    const bool isLast = index + 1 == gLyricLines.size();
+    const std::u16string& mainText = isLast ? line.SecondText : line.FirstText;
+    const std::u16string& secondText = isLast ? line.FirstText : line.SecondText;
+    LineLook& look = gLineBitmaps[index].Looks[p.Current ? 1 : 0];
+    const float width = gLayoutCache[index].Key.Width;
+    const double originX = p.X * scale;
+    if (look.Known && look.MainText == mainText && look.SecondText == secondText && look.Width == width &&
+        look.OriginX == originX && look.Scale == scale) {
+        return look;
+    }
+    look = LineLook{};
+    look.Known = true;
+    look.MainText = mainText;
+    look.SecondText = secondText;
+    look.Width = width;
+    look.OriginX = originX;
+    look.Scale = scale;
+    bool any = false;
+    std::vector<double> dips;
+    AddBaselines(AsLayout(line.MainLayout), 0, dips, look.Box, any);
+    AddBaselines(AsLayout(line.SecondLayout), p.MainHeight, dips, look.Box, any);
+    for (const double d : dips) look.Baselines.push_back(d * scale);
+    look.Box = Grown(look.Box, LineBitmapPad);
+    return look;
+}
+
+// The bitmap that shows the line at its place, and the pixel where its top
+// left corner goes; null when none does yet.
+const LineBitmap* FindBitmap(const LineLook& look, double originY, int& left, int& top) {
+    for (const LineBitmap& b : look.Bitmaps) {
+        const std::optional<int> at = CachedLineTop(look.Baselines, b.CreatedY, b.Top, originY);
+        if (!at) continue;
+        left = b.Left;
+        top = *at;
+        return &b;
+    }
+    return nullptr;
+}
+
+void DrawLineText(const LyricLine& line, D2D1_POINT_2F origin, float mainHeight, bool current) {
+    SetBrush(BlackRgb, current ? 1.0f : OtherLyricAlpha);
+    gDeviceContext.DrawTextLayout(origin, AsLayout(line.MainLayout), gSharedBrush.Get(), D2D1_DRAW_TEXT_OPTIONS_CLIP);
+    gDeviceContext.DrawTextLayout({origin.x, origin.y + mainHeight}, AsLayout(line.SecondLayout), gSharedBrush.Get(),
+                                  D2D1_DRAW_TEXT_OPTIONS_CLIP);
+}
+
+// Draws the line into a new bitmap of its look, with its origin where it lies
+// now; outside any BeginDraw.
+void MakeLineBitmap(LineLook& look, const LyricLine& line, const PlacedLine& p, double scale) {
+    const double originY = p.Y * scale;
+    LineBitmap b;
+    b.Left = static_cast<int>(std::floor(look.OriginX + look.Box.Left * scale));
+    b.Top = static_cast<int>(std::floor(originY + look.Box.Top * scale));
+    b.Width = static_cast<int>(std::ceil(look.OriginX + look.Box.Right * scale)) - b.Left;
+    b.Height = static_cast<int>(std::ceil(originY + look.Box.Bottom * scale)) - b.Top;
+    b.CreatedY = originY;
+    if (b.Width <= 0 || b.Height <= 0 || b.Width > LineBitmapMaxSide || b.Height > LineBitmapMaxSide) return;
+    const float dpi = static_cast<float>(96.0 * scale);
+    D2D1_BITMAP_PROPERTIES1 properties{};
+    properties.pixelFormat = {TargetFormat, D2D1_ALPHA_MODE_PREMULTIPLIED};
+    properties.dpiX = dpi;
+    properties.dpiY = dpi;
+    properties.bitmapOptions = D2D1_BITMAP_OPTIONS_TARGET;
+    const D2D1_SIZE_U size{static_cast<UINT32>(b.Width), static_cast<UINT32>(b.Height)};
+    if (!gDeviceContext.CreateBitmap(size, properties, b.Bitmap)) {
+        ReportError(ReportLevelError, "BitmapCreateFailed", std::to_string(gDeviceContext.LastResult()).c_str(),
+                    "Lyrics");
+        return;
+    }
+    ImageLayer previous;
+    gDeviceContext.GetTarget(previous);
+    gDeviceContext.SetTarget(b.Bitmap.Get());
+    gDeviceContext.BeginDraw();
+    gDeviceContext.SetDpi(dpi, dpi);
+    gDeviceContext.SetTransform(Identity());
+    gDeviceContext.Clear(D2D1_COLOR_F{0, 0, 0, 0});
+    gDeviceContext.SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
+    // The origin keeps the fraction of a pixel it has on screen.
+    const D2D1_POINT_2F origin{static_cast<float>((look.OriginX - b.Left) / scale),
+                               static_cast<float>((originY - b.Top) / scale)};
+    DrawLineText(line, origin, p.MainHeight, p.Current);
+    gDeviceContext.SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_DEFAULT);
+    gDeviceContext.EndDraw();
+    const bool drawn = gDeviceContext.LastResult() == S_OK;
+    gDeviceContext.SetTarget(previous.Get());
+    if (!drawn) return;
+    if (look.Bitmaps.size() >= LineBitmapVariants) look.Bitmaps.erase(look.Bitmaps.begin());
+    look.Bitmaps.push_back(std::move(b));
+}
+
+// Bitmaps of lines far from those on screen go: a long lyric keeps a few
+// screens' worth, not a bitmap per line.
+void DropFarBitmaps(const std::vector<PlacedLine>& placed) {
+    if (gLineBitmaps.size() > gLyricLines.size()) gLineBitmaps.resize(gLyricLines.size());
+    const size_t first = placed.empty() ? 0 : placed.front().Index;
+    const size_t last = placed.empty() ? 0 : placed.back().Index;
+    for (size_t i = 0; i < gLineBitmaps.size(); ++i) {
+        if (!placed.empty() && i + LineBitmapReach >= first && i <= last + LineBitmapReach) continue;
+        for (LineLook& look : gLineBitmaps[i].Looks) look.Bitmaps.clear();
+    }
+}
+
+void Lyrics() {
+    const D2D1_RECT_F area = gLyricsArea;
+    const std::vector<PlacedLine> placed = PlaceLines(area);
+    if (!FrameReaches(ToFloatRect(area))) return;
+    gDeviceContext.PushAxisAlignedClip(area, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
+    const bool cached = LinesCached();
+    const double scale = DpiScale();
+    for (const PlacedLine& p : placed) {
+        const LyricLine& line = gLyricLines[p.Index];
+        const LineLayoutCache& cache = gLayoutCache[p.Index];
         // Centred text taller than its box reaches past it.
-        const float reach = std::max(hM, hS) + 2;
-        if (!FrameReaches({area.left, y - reach, area.right, y + hM + LyricLayoutMaxHeight + reach})) continue;
-        const bool current = static_cast<int>(i + 1) == gCurrentLyricIndex;
-        SetBrush(BlackRgb, current ? 1.0f : OtherLyricAlpha);
-        gDeviceContext.DrawTextLayout({area.left + LyricInset, y}, AsLayout(line.MainLayout), gSharedBrush.Get(),
-                                      D2D1_DRAW_TEXT_OPTIONS_CLIP);
-        gDeviceContext.DrawTextLayout({area.left + LyricInset, y + hM}, AsLayout(line.SecondLayout),
-                                      gSharedBrush.Get(), D2D1_DRAW_TEXT_OPTIONS_CLIP);
+        const float reach = std::max(cache.MainHeight, cache.SecondHeight) + 2;
+        if (!FrameReaches({area.left, p.Y - reach, area.right, p.Y + p.MainHeight + LyricLayoutMaxHeight + reach})) {
+            continue;
+        }
+        int left = 0;
+        int top = 0;
+        const LineBitmap* b = cached ? FindBitmap(LookOf(p.Index, p, scale), p.Y * scale, left, top) : nullptr;
+        if (!b) {
+            DrawLineText(line, {p.X, p.Y}, p.MainHeight, p.Current);
+            continue;
+        }
+        const D2D1_RECT_F to{static_cast<float>(left / scale), static_cast<float>(top / scale),
+                             static_cast<float>((left + b->Width) / scale),
+                             static_cast<float>((top + b->Height) / scale)};
+        gDeviceContext.DrawBitmap(b->Bitmap.Get(), to, 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
     }
     gDeviceContext.PopAxisAlignedClip();
 }
@@ -301,14 +506,135 @@ std::vector<LyricLineMeasure> MeasureLyricLayouts() {
     return measures;
 }
 
+// --- the composed background ------------------------------------------------
+//
+// The blurred cover and the veil over it do not move while the lyrics scroll:
+// they are composed once into a bitmap of the now-playing area, over the
+// colour the frame clears to, and each frame restores them with one copy.
+
+struct BackgroundKey {
+    int WidthPx = 0;
+    int HeightPx = 0;
+    double Width = 0;
+    double Height = 0;
+    double Scale = 0;
+    const void* Cover = nullptr;
+    const void* Blur = nullptr;
+    const void* BlurBitmap = nullptr;
+    bool Backdrop = false;
+    bool operator==(const BackgroundKey&) const = default;
+};
+
+TargetBitmapLayer gBackgroundBitmap;
+BackgroundKey gBackgroundKey;
+
+FloatRect NowPlayingArea(const LayoutInputs& layout) {
+    return FloatRect{0, 0, static_cast<float>(layout.ClientWidth - layout.ListPanelWidth),
+                     static_cast<float>(layout.ClientHeight)};
+}
+
+BackgroundKey CurrentBackgroundKey(const LayoutInputs& layout, double scale) {
+    const FloatRect area = NowPlayingArea(layout);
+    BackgroundKey key;
+    key.Width = area.Right;
+    key.Height = area.Bottom;
+    key.WidthPx = static_cast<int>(std::ceil(area.Right * scale));
+    key.HeightPx = static_cast<int>(std::ceil(area.Bottom * scale));
+    key.Scale = scale;
+    key.Cover = gCoverBitmap.Get();
+    key.Blur = gBackgroundBlur.Get();
+    key.BlurBitmap = gBackgroundBlurBitmap.Get();
+    key.Backdrop = gSystemBackdropApplied;
+    return key;
+}
+
+void ComposeBackground(const LayoutInputs& layout, double scale) {
+    const BackgroundKey key = CurrentBackgroundKey(layout, scale);
+    if (gBackgroundBitmap && key == gBackgroundKey) return;
+    gBackgroundBitmap.Release();
+    gBackgroundKey = BackgroundKey{};
+    if (key.WidthPx <= 0 || key.HeightPx <= 0) return;
+    const float dpi = static_cast<float>(96.0 * scale);
+    D2D1_BITMAP_PROPERTIES1 properties{};
+    properties.pixelFormat = {TargetFormat, D2D1_ALPHA_MODE_PREMULTIPLIED};
+    properties.dpiX = dpi;
+    properties.dpiY = dpi;
+    properties.bitmapOptions = D2D1_BITMAP_OPTIONS_TARGET;
+    const D2D1_SIZE_U size{static_cast<UINT32>(key.WidthPx), static_cast<UINT32>(key.HeightPx)};
+    TargetBitmapLayer bitmap;
+    if (!gDeviceContext.CreateBitmap(size, properties, bitmap)) return;
+    ImageLayer previous;
+    gDeviceContext.GetTarget(previous);
+    gDeviceContext.SetTarget(bitmap.Get());
+    gDeviceContext.BeginDraw();
+    gDeviceContext.SetDpi(dpi, dpi);
+    gDeviceContext.SetTransform(Identity());
+    gDeviceContext.Clear(FrameClearColour());
+    Background(layout);
+    // The veil covers the now-playing area, cover or not; the panel strip has none.
+    FillBar(NowPlayingArea(layout), WhiteRgb, 0.5f);
+    gDeviceContext.EndDraw();
+    const bool drawn = gDeviceContext.LastResult() == S_OK;
+    gDeviceContext.SetTarget(previous.Get());
+    if (!drawn) return;
+    gBackgroundBitmap = std::move(bitmap);
+    gBackgroundKey = key;
+}
+
+bool BackgroundComposed(const LayoutInputs& layout) {
+    return LinesCached() && gBackgroundBitmap && CurrentBackgroundKey(layout, DpiScale()) == gBackgroundKey;
+}
+
+void PrepareNowPlaying() {
+    if (!gDeviceContext || gWindowReady != 1 || gCurrentPage != HomePage || !LinesCached()) return;
+    ComposeBackground(CurrentLayout(), DpiScale());
+    // The lyrics area as this frame's cover step will choose it.
+    if (gCoverBitmap) gLyricsArea = ToD2D(PlaceCover(CurrentLayout()).LyricsArea);
+    const std::vector<PlacedLine> placed = PlaceLines(gLyricsArea);
+    const double scale = DpiScale();
+    for (const PlacedLine& p : placed) {
+        LineLook& look = LookOf(p.Index, p, scale);
+        int left = 0;
+        int top = 0;
+        if (!FindBitmap(look, p.Y * scale, left, top)) MakeLineBitmap(look, gLyricLines[p.Index], p, scale);
+    }
+    DropFarBitmaps(placed);
+}
+
+void ReleaseLineBitmaps() {
+    gLineBitmaps.clear();
+    gBackgroundBitmap.Release();
+    gBackgroundKey = BackgroundKey{};
+}
+
+FloatRect NowPlayingRestoredArea() {
+    if (gCurrentPage != HomePage || gWindowReady != 1 || gSystemBackdropApplied) return {};
+    const LayoutInputs layout = CurrentLayout();
+    if (!BackgroundComposed(layout)) return {};
+    // Restored pixel for pixel only where the area ends on whole pixels.
+    const double scale = DpiScale();
+    const FloatRect area = NowPlayingArea(layout);
+    if (area.Right * scale != std::floor(area.Right * scale) || area.Bottom * scale != std::floor(area.Bottom * scale)) {
+        return {};
+    }
+    return area;
+}
+
 void DrawNowPlaying() {
     const LayoutInputs layout = CurrentLayout();
     const FloatRect area{0, 0, static_cast<float>(layout.ClientWidth - layout.ListPanelWidth),
                          static_cast<float>(layout.ClientHeight)};
     if (FrameReaches(area)) {
-        Background(layout);
-        // The veil covers the now-playing area, cover or not; the panel strip has none.
-        FillBar(area, WhiteRgb, 0.5f);
+        if (BackgroundComposed(layout)) {
+            const double scale = DpiScale();
+            const D2D1_RECT_F to{0, 0, static_cast<float>(gBackgroundKey.WidthPx / scale),
+                                 static_cast<float>(gBackgroundKey.HeightPx / scale)};
+            gDeviceContext.DrawBitmap(gBackgroundBitmap.Get(), to, 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
+        } else {
+            Background(layout);
+            // The veil covers the now-playing area, cover or not; the panel strip has none.
+            FillBar(area, WhiteRgb, 0.5f);
+        }
     }
     // Unclipped texts may run on to the window's right edge.
     if (FrameReaches({static_cast<float>(layout.NavBarWidth + 12), 12, static_cast<float>(layout.ClientWidth), 116})) {

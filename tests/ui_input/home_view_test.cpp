@@ -70,4 +70,28 @@ TEST(HomeView, LyricLayoutsRebuiltOnlyWhenTheirInputsChange) {
     EXPECT_TRUE(LyricLayoutsStale({false, false, 300}, false, 300));  // missing or from another track
 }
 
+TEST(HomeView, CachedLineServesOnlyWhereItsBaselinesSnapAlike) {
+    // Made at row 200.3 with its top at 190; baselines 12.4 and 31.9 below
+    // the origin snap to rows 213 and 232.
+    const std::vector<double> baselines{12.4, 31.9};
+    struct Case {
+        double Y;
+        std::optional<int> Top;
+    };
+    const Case cases[] = {
+        {200.3, 190},            // where it was made
+        {200.05, std::nullopt},  // 212.45 -> 212 while 231.95 stays at 232: split
+        {210.3, 200},            // whole rows further: the same picture
+        {200.59, 190},           // 212.99 -> 213, 232.49 -> 232: still both as made
+        {200.61, std::nullopt},  // 232.51 -> 233 while 213.01 stays: the rows split
+        {201.2, 191},            // 213.6 -> 214, 233.1 -> 233: both one row lower
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Y);
+        EXPECT_EQ(CachedLineTop(baselines, 200.3, 190, c.Y), c.Top);
+    }
+    // A line without text moves with its origin.
+    EXPECT_EQ(CachedLineTop({}, 200.3, 190, 203.9), 193);
+}
+
 }  // namespace
