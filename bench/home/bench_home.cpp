@@ -194,7 +194,18 @@ struct Scene {
     FloatRect Text;
     FloatRect Veil;
     IDWriteTextLayout* Lyric = nullptr;
+    // Stand-ins of the size the frame copies: the composed background of the
+    // now-playing area, and one lyric line's bitmap.
+    ID2D1Bitmap1* Background = nullptr;
+    ID2D1Bitmap1* Line = nullptr;
 };
+
+void DrawWhole(ID2D1Bitmap1* bitmap, float left, float top) {
+    if (!bitmap) return;
+    const D2D1_SIZE_F size = bitmap->GetSize();
+    gDeviceContext.DrawBitmap(bitmap, D2D1_RECT_F{left, top, left + size.width, top + size.height}, 1.0f,
+                              D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
+}
 
 struct Primitive {
     const char* Name;
@@ -217,6 +228,8 @@ const Primitive Primitives[] = {
      [](const Scene& s) { DrawProgramText("Song 1 of the list", gSmallFormat, s.Text, BlackRgb, 1.0f); }},
     {"DrawClippedText, a row title", 100,
      [](const Scene& s) { DrawClippedText("Song 1 of the list", gSmallFormat, s.Text, BlackRgb, 1.0f); }},
+    {"DrawBitmap, the composed background", 4, [](const Scene& s) { DrawWhole(s.Background, 0, 0); }},
+    {"DrawBitmap, one lyric line's bitmap", 100, [](const Scene& s) { DrawWhole(s.Line, 100, 100); }},
     {"DrawTextLayout, a cached lyric line", 100, [](const Scene& s) {
          if (!s.Lyric) return;
          gDeviceContext.DrawTextLayout({100, 100}, s.Lyric, gSharedBrush.Get(), D2D1_DRAW_TEXT_OPTIONS_CLIP);
@@ -235,6 +248,15 @@ void ProfilePrimitives() {
     scene.Veil = {0, 0, static_cast<float>(layout.ClientWidth - layout.ListPanelWidth),
                   static_cast<float>(layout.ClientHeight)};
     if (!gLyricLines.empty()) scene.Lyric = static_cast<IDWriteTextLayout*>(gLyricLines[0].MainLayout.get());
+    D2D1_BITMAP_PROPERTIES1 properties{};
+    properties.pixelFormat = {TargetFormat, D2D1_ALPHA_MODE_PREMULTIPLIED};
+    properties.bitmapOptions = D2D1_BITMAP_OPTIONS_TARGET;
+    GraphicsLayer<ID2D1Bitmap1> background, line;
+    gDeviceContext.CreateBitmap({static_cast<UINT32>(scene.Veil.Right), static_cast<UINT32>(scene.Veil.Bottom)},
+                                properties, background);
+    gDeviceContext.CreateBitmap({486, 64}, properties, line);  // a two-row line across the lyrics area
+    scene.Background = background.Get();
+    scene.Line = line.Get();
     constexpr int Frames = 5;
     // The floor of any frame: a present of what the swap chain holds.
     constexpr int Presents = 20;
