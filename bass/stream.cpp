@@ -19,6 +19,9 @@ constexpr uint32_t LeadMs = 25;
 constexpr uint32_t FirstLeadMs = 50;
 constexpr uint32_t StartSilenceMs = 10;
 constexpr uint32_t TurnTimeoutMs = 20;     // a turn even when the device does not signal
+// Until it starts, a device signals nothing: the run looks for its first
+// audio this often rather than a whole turn later.
+constexpr uint32_t StartTurnMs = 2;
 constexpr uint32_t ClockTurnMs = 10;
 constexpr uint32_t DrainExtraMs = 20;      // past the queue and the server's latency
 constexpr uint64_t StallLimitMs = 1000;    // a device whose position stands still this long is dropped
@@ -326,7 +329,7 @@ void Stream::OutputLoop() {
         if (Device) {
             ServiceDevice();
             if (!Device || !RunActive) continue;
-            Device->WaitReady(TurnTimeoutMs);
+            Device->WaitReady(DeviceStarted ? TurnTimeoutMs : StartTurnMs);
         } else {
             ServiceClock();
             AudioSleepMs(ClockTurnMs);
