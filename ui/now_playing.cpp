@@ -404,6 +404,35 @@ void DrawLineText(const LyricLine& line, D2D1_POINT_2F origin, float mainHeight,
                                   D2D1_DRAW_TEXT_OPTIONS_CLIP);
 }
 
+// Makes a target bitmap of this many pixels at the window's scale and runs
+// draw into it, outside any BeginDraw of the frame; false when either failed.
+template <typename Draw>
+bool DrawIntoNewBitmap(int widthPx, int heightPx, double scale, TargetBitmapLayer& out, Draw draw) {
+    const float dpi = static_cast<float>(96.0 * scale);
+    D2D1_BITMAP_PROPERTIES1 properties{};
+    properties.pixelFormat = {TargetFormat, D2D1_ALPHA_MODE_PREMULTIPLIED};
+    properties.dpiX = dpi;
+    properties.dpiY = dpi;
+    properties.bitmapOptions = D2D1_BITMAP_OPTIONS_TARGET;
+    const D2D1_SIZE_U size{static_cast<UINT32>(widthPx), static_cast<UINT32>(heightPx)};
+    if (!gDeviceContext.CreateBitmap(size, properties, out)) {
+        ReportError(ReportLevelError, "BitmapCreateFailed", std::to_string(gDeviceContext.LastResult()).c_str(),
+                    "NowPlaying");
+        return false;
+    }
+    ImageLayer previous;
+    gDeviceContext.GetTarget(previous);
+    gDeviceContext.SetTarget(out.Get());
+    gDeviceContext.BeginDraw();
+    gDeviceContext.SetDpi(dpi, dpi);
+    gDeviceContext.SetTransform(Identity());
+    draw();
+    gDeviceContext.EndDraw();
+    const bool drawn = gDeviceContext.LastResult() == S_OK;
+    gDeviceContext.SetTarget(previous.Get());
+    return drawn;
+}
+
 // Draws the line into a new bitmap of its look, with its origin where it lies
 // now; outside any BeginDraw.
 void MakeLineBitmap(LineLook& look, const LyricLine& line, const PlacedLine& p, double scale) {
@@ -415,34 +444,15 @@ void MakeLineBitmap(LineLook& look, const LyricLine& line, const PlacedLine& p, 
     b.Height = static_cast<int>(std::ceil(originY + look.Box.Bottom * scale)) - b.Top;
     b.CreatedY = originY;
     if (b.Width <= 0 || b.Height <= 0 || b.Width > LineBitmapMaxSide || b.Height > LineBitmapMaxSide) return;
-    const float dpi = static_cast<float>(96.0 * scale);
-    D2D1_BITMAP_PROPERTIES1 properties{};
-    properties.pixelFormat = {TargetFormat, D2D1_ALPHA_MODE_PREMULTIPLIED};
-    properties.dpiX = dpi;
-    properties.dpiY = dpi;
-    properties.bitmapOptions = D2D1_BITMAP_OPTIONS_TARGET;
-    const D2D1_SIZE_U size{static_cast<UINT32>(b.Width), static_cast<UINT32>(b.Height)};
-    if (!gDeviceContext.CreateBitmap(size, properties, b.Bitmap)) {
-        ReportError(ReportLevelError, "BitmapCreateFailed", std::to_string(gDeviceContext.LastResult()).c_str(),
-                    "Lyrics");
-        return;
-    }
-    ImageLayer previous;
-    gDeviceContext.GetTarget(previous);
-    gDeviceContext.SetTarget(b.Bitmap.Get());
-    gDeviceContext.BeginDraw();
-    gDeviceContext.SetDpi(dpi, dpi);
-    gDeviceContext.SetTransform(Identity());
-    gDeviceContext.Clear(D2D1_COLOR_F{0, 0, 0, 0});
-    gDeviceContext.SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
-    // The origin keeps the fraction of a pixel it has on screen.
-    const D2D1_POINT_2F origin{static_cast<float>((look.OriginX - b.Left) / scale),
-                               static_cast<float>((originY - b.Top) / scale)};
-    DrawLineText(line, origin, p.MainHeight, p.Current);
-    gDeviceContext.SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_DEFAULT);
-    gDeviceContext.EndDraw();
-    const bool drawn = gDeviceContext.LastResult() == S_OK;
-    gDeviceContext.SetTarget(previous.Get());
+    const bool drawn = DrawIntoNewBitmap(b.Width, b.Height, scale, b.Bitmap, [&] {
+        gDeviceContext.Clear(D2D1_COLOR_F{0, 0, 0, 0});
+        gDeviceContext.SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
+        // The origin keeps the fraction of a pixel it has on screen.
+        const D2D1_POINT_2F origin{static_cast<float>((look.OriginX - b.Left) / scale),
+                                   static_cast<float>((originY - b.Top) / scale)};
+        DrawLineText(line, origin, p.MainHeight, p.Current);
+        gDeviceContext.SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_DEFAULT);
+    });
     if (!drawn) return;
     if (look.Bitmaps.size() >= LineBitmapVariants) look.Bitmaps.erase(look.Bitmaps.begin());
     look.Bitmaps.push_back(std::move(b));
@@ -554,28 +564,13 @@ void ComposeBackground(const LayoutInputs& layout, double scale) {
     gBackgroundBitmap.Release();
     gBackgroundKey = BackgroundKey{};
     if (key.WidthPx <= 0 || key.HeightPx <= 0) return;
-    const float dpi = static_cast<float>(96.0 * scale);
-    D2D1_BITMAP_PROPERTIES1 properties{};
-    properties.pixelFormat = {TargetFormat, D2D1_ALPHA_MODE_PREMULTIPLIED};
-    properties.dpiX = dpi;
-    properties.dpiY = dpi;
-    properties.bitmapOptions = D2D1_BITMAP_OPTIONS_TARGET;
-    const D2D1_SIZE_U size{static_cast<UINT32>(key.WidthPx), static_cast<UINT32>(key.HeightPx)};
     TargetBitmapLayer bitmap;
-    if (!gDeviceContext.CreateBitmap(size, properties, bitmap)) return;
-    ImageLayer previous;
-    gDeviceContext.GetTarget(previous);
-    gDeviceContext.SetTarget(bitmap.Get());
-    gDeviceContext.BeginDraw();
-    gDeviceContext.SetDpi(dpi, dpi);
-    gDeviceContext.SetTransform(Identity());
-    gDeviceContext.Clear(FrameClearColour());
-    Background(layout);
-    // The veil covers the now-playing area, cover or not; the panel strip has none.
-    FillBar(NowPlayingArea(layout), WhiteRgb, 0.5f);
-    gDeviceContext.EndDraw();
-    const bool drawn = gDeviceContext.LastResult() == S_OK;
-    gDeviceContext.SetTarget(previous.Get());
+    const bool drawn = DrawIntoNewBitmap(key.WidthPx, key.HeightPx, scale, bitmap, [&] {
+        gDeviceContext.Clear(FrameClearColour());
+        Background(layout);
+        // The veil covers the now-playing area, cover or not; the panel strip has none.
+        FillBar(NowPlayingArea(layout), WhiteRgb, 0.5f);
+    });
     if (!drawn) return;
     gBackgroundBitmap = std::move(bitmap);
     gBackgroundKey = key;
