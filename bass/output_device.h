@@ -27,9 +27,10 @@ class OutputDevice {
 public:
     virtual ~OutputDevice() = default;
     virtual const DeviceFormat& Format() const = 0;
-    // Returns when the device wants more audio, or after timeoutMs: the
-    // stream also takes its turns on its own.
-    virtual void WaitReady(uint32_t timeoutMs) = 0;
+    // Returns when the device wants more audio, true (it signals each period
+    // it takes), or after timeoutMs, false: the stream also takes its turns
+    // on its own.
+    virtual bool WaitReady(uint32_t timeoutMs) = 0;
     virtual std::wstring Id() const = 0;
     // Each false means the device is lost (removed, failed): the stream drops it.
     virtual bool Start() = 0;
@@ -39,6 +40,9 @@ public:
     virtual bool Capacity(uint32_t* frames) = 0;    // the most that can be queued
     virtual bool Write(const void* samples, uint32_t frames) = 0;  // in Format()
     virtual bool Played(uint64_t* frames) = 0;      // since the last Reset, at Format().SampleRate
+    // The stream's gain in the system's mixer (0 to 1), heard within a period
+    // or two whatever is queued.
+    virtual bool SetVolume(float gain) = 0;
     // What lies between a played count and the ear (the server's own buffer), in frames.
     virtual uint32_t LatencyFrames() = 0;
 };

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "bass/audio_thread_os.h"
 #include "bass/bass_codes.h"
@@ -13,17 +14,20 @@ namespace {
 constexpr uint32_t AheadMs = 2000;         // decoded ahead: a decoder may stall this long unheard
 constexpr uint32_t DecodeChunkMs = 200;    // decoded in one go
 constexpr uint32_t HistoryMs = 1000;       // kept behind the next frame out, for a pause to give back
-// Kept queued at the device: what a volume change waits behind, and what
-// rides out a late turn. A run starts with more, while its threads settle.
-constexpr uint32_t LeadMs = 25;
-constexpr uint32_t FirstLeadMs = 50;
+// Kept queued at the device: a turn may come this late unheard (under Wine,
+// a queue that runs short is topped up with silence before the audio). The
+// volume does not wait behind it, since the mixer applies it, and a run's end
+// drops it.
+constexpr uint32_t QueueMs = 150;
+// A run starts its device once this much audio is queued, or all there is.
+constexpr uint32_t FillMs = 100;
 constexpr uint32_t StartSilenceMs = 10;
-constexpr uint32_t TurnTimeoutMs = 20;     // a turn even when the device does not signal
+constexpr uint32_t TurnTimeoutMs = 10;     // a turn even when the device does not signal
 // Until it starts, a device signals nothing: the run looks for its first
 // audio this often rather than a whole turn later.
 constexpr uint32_t StartTurnMs = 2;
 constexpr uint32_t ClockTurnMs = 10;
-constexpr uint32_t DrainExtraMs = 20;      // past the queue and the server's latency
+constexpr uint32_t DrainExtraMs = 20;      // past the glide and the mixer's latency
 constexpr uint64_t StallLimitMs = 1000;    // a device whose position stands still this long is dropped
 constexpr uint64_t DeviceRetryMs = 1000;   // without a device, how often one is looked for
 // How often the default device is asked for when the system does not say it
@@ -38,8 +42,9 @@ constexpr uint64_t StalledRetryMs = 5000;  // a device that stood still is tried
 constexpr auto CloseWait = std::chrono::milliseconds(30);
 // A free of a playing stream waits for its fade to be heard (a program that
 // frees and exits would otherwise cut the sound mid-wave, with a click);
-// the fade and drain take well under this.
-constexpr auto CloseFadeWait = std::chrono::milliseconds(200);
+// the mixer's glide from full volume (the player fades before it frees, so
+// its frees wait far less) and the drain take under this.
+constexpr auto CloseFadeWait = std::chrono::milliseconds(800);
 constexpr auto DecodePollMs = std::chrono::milliseconds(20);  // the decode thread looks for room this often
 
 std::atomic<uint32_t> gUnderruns{0};
@@ -52,6 +57,10 @@ std::wstring gDefaultId;     // the watcher's latest answer
 bool gDefaultKnown = false;  // no watcher (no BASS_Init): devices are not compared
 
 uint32_t FramesIn(uint32_t ms, uint32_t rate) { return static_cast<uint32_t>(uint64_t{rate} * ms / 1000); }
+
+// What the mixer's volume takes; a gain above unity is applied to the samples.
+float MixerGain(float volume) { return std::min(volume, 1.0f); }
+float SampleGain(float volume) { return std::max(volume, 1.0f); }
 
 // Stands in for a decoder that could not be made after the headers were
 // accepted: the stream plays silence of the length it announced, then ends.
@@ -329,7 +338,7 @@ void Stream::OutputLoop() {
         if (Device) {
             ServiceDevice();
             if (!Device || !RunActive) continue;
-            Device->WaitReady(DeviceStarted ? TurnTimeoutMs : StartTurnMs);
+            PeriodSignalled = Device->WaitReady(DeviceStarted ? TurnTimeoutMs : StartTurnMs);
         } else {
             ServiceClock();
             AudioSleepMs(ClockTurnMs);
@@ -385,10 +394,14 @@ void Stream::StartRun() {
     RunPadFrames = 0;
     Starving = false;
     Ramp = VolumeRamp(RunFormat.SampleRate);
-    Ramp.SetTarget(Volume.load());
+    Ramp.SetTarget(SampleGain(Volume.load()));
     Ramp.StartFromSilence();
-    DeviceStarted = false;  // started by the first write, with audio queued
-    if (Device && !Device->Reset()) DropDevice();
+    DeviceStarted = false;  // started once audio is queued
+    // Nothing is heard yet: the mixer takes the volume at once, and the
+    // samples rise from silence.
+    Glide.Jump(MixerGain(Volume.load()));
+    MixerSet = -1.0f;
+    if (Device && !(Device->Reset() && SteerVolume(Glide.Current()))) DropDevice();
     Stall.Restart(AudioTickMs(), 0);
     RunHeard = 0;
     {
@@ -407,19 +420,28 @@ void Stream::StartRun() {
 
 void Stream::EndRun(bool fade) {
     if (Device && DeviceStarted && fade) {
-        // A short fade from where the audio is, then silence until all that
-        // was queued has been heard: a stopped device cuts what it holds.
-        uint32_t queued = 0;
-        bool ok = Write(Ramp.RampFrames(), Feed::FadeOut) && Device->Queued(&queued);
-        uint32_t rate = RunFormat.SampleRate;
-        uint64_t drainFrames = uint64_t{queued} + (ok ? Device->LatencyFrames() : 0);
-        uint64_t until = AudioTickMs() + drainFrames * 1000 / rate + DrainExtraMs;
-        uint32_t lead = FramesIn(LeadMs, rate);
-        while (ok && AudioTickMs() < until) {
-            if (queued < lead) ok = Write(lead - queued, Feed::Silence);
-            Device->WaitReady(TurnTimeoutMs);
-            ok = ok && Device->Queued(&queued);
-        }
+        // The mixer's volume glides to silence, heard within a period or
+        // two, while the queue is kept up (one that ran dry mid-glide would
+        // cut the sound). Once the glide's last step has left the mixer,
+        // what is still queued is dropped, so a resume plays nothing stale.
+        auto turn = [this] {
+            uint32_t queued = 0, capacity = 0;
+            if (!Device->Queued(&queued) || !Device->Capacity(&capacity)) return false;
+            uint32_t target = std::min(FramesIn(QueueMs, RunFormat.SampleRate), capacity);
+            if (queued < target) {
+                uint32_t want = target - queued;
+                uint32_t audio = std::min(want, RunRing->Available());
+                if (!Write(audio, Feed::Audio) || !Write(want - audio, Feed::Silence)) return false;
+            }
+            PeriodSignalled = Device->WaitReady(TurnTimeoutMs);
+            return true;
+        };
+        bool ok = true;
+        while (ok && Glide.Current() > 0.0f) ok = SteerVolume(0.0f) && turn();
+        uint64_t lastStepHeardMs = VolumeGlide::StepUs / 1000 +  // the piece it lands in
+                                   uint64_t{Device->LatencyFrames()} * 1000 / RunFormat.SampleRate;
+        uint64_t until = AudioTickMs() + lastStepHeardMs + DrainExtraMs;
+        while (ok && AudioTickMs() < until) ok = turn();
         if (!ok) DropDevice();
     }
     if (Device && !(Device->Stop() && Device->Reset())) DropDevice();
@@ -467,15 +489,23 @@ bool Stream::Write(uint32_t frames, Feed feed) {
         out = &Mixed;
     }
     float* samples = const_cast<float*>(out->data());
-    Ramp.SetTarget(Volume.load(std::memory_order_relaxed));
+    Ramp.SetTarget(SampleGain(Volume.load(std::memory_order_relaxed)));
     // Silence leaves the ramp where it is: a rise spent on the silence that
     // opens a run would start the audio at full volume, with a click.
-    if (feed == Feed::FadeOut) Ramp.FadeOut(samples, frames, format.Channels);
-    else if (feed == Feed::Audio) Ramp.Apply(samples, frames, format.Channels);
+    if (feed == Feed::Audio) Ramp.Apply(samples, frames, format.Channels);
     if (format.Float) return Device->Write(samples, frames);
     Pcm.resize(out->size());
     Dither.Convert(samples, Pcm.data(), Pcm.size());
     return Device->Write(Pcm.data(), frames);
+}
+
+uint64_t Stream::NowUs() const { return TicksToFrames(AudioClockTicks(), ClockFrequency, 1000000); }
+
+bool Stream::SteerVolume(float target) {
+    float gain = Glide.Next(target, NowUs(), std::exchange(PeriodSignalled, false));
+    if (gain == MixerSet) return true;
+    MixerSet = gain;
+    return Device->SetVolume(gain);
 }
 
 void Stream::NoteStarving(bool starving) {
@@ -510,35 +540,39 @@ void Stream::ServiceDevice() {
         LoseDevice();
         return;
     }
+    if (!SteerVolume(MixerGain(Volume.load(std::memory_order_relaxed)))) {
+        LoseDevice();
+        return;
+    }
     if (RunRing->AtEnd()) {
         if (queued == 0 || RunPlayed >= RunTaken) Finish();
         return;
     }
-    uint32_t lead = std::min(FramesIn(DeviceStarted ? LeadMs : FirstLeadMs, rate), capacity);
-    if (queued >= lead) return;
-    if (!DeviceStarted && RunPadFrames == 0) {
-        // A run opens with a little silence: a device may lose the first
-        // moments of a start (Wine's PulseAudio driver does), and losing
-        // silence is not heard, where losing the start of the rise is a click.
-        RunPadFrames = FramesIn(StartSilenceMs, rate);
-        if (!Write(RunPadFrames, Feed::Silence)) {
+    uint32_t target = std::min(FramesIn(QueueMs, rate), capacity);
+    if (queued < target) {
+        if (!DeviceStarted && RunPadFrames == 0) {
+            // A run opens with a little silence: a device may lose the first
+            // moments of a start (Wine's PulseAudio driver does), and losing
+            // silence is not heard, where losing the start of the rise is a click.
+            RunPadFrames = std::min(FramesIn(StartSilenceMs, rate), target - queued);
+            if (!Write(RunPadFrames, Feed::Silence)) {
+                LoseDevice();
+                return;
+            }
+            queued += RunPadFrames;
+        }
+        uint32_t want = target - queued;
+        // Short of audio before the end, or a device that ran dry since the
+        // last turn: heard as a gap (before the device starts, nothing is).
+        NoteStarving(DeviceStarted && !RunRing->SourceEnded() && (RunRing->Available() < want || queued == 0));
+        if (!Write(want, Feed::Audio)) {
             LoseDevice();
             return;
         }
-        queued += RunPadFrames;
-        if (queued >= lead) lead = queued + FramesIn(LeadMs, rate);
     }
-    uint32_t want = lead - queued;
-    // Short of audio before the end (and after the first), or a device that
-    // ran dry since the last turn: heard as a gap.
-    NoteStarving(RunTaken > 0 && !RunRing->SourceEnded() &&
-                 (RunRing->Available() < want || (DeviceStarted && queued == 0)));
-    if (!Write(want, Feed::Audio)) {
-        LoseDevice();
-        return;
-    }
-    if (!DeviceStarted && RunTaken > 0) {
-        // Started with audio queued, so that its clock counts only audio.
+    // Started with the queue filled, so that a slow first turn is not heard
+    // and the clock counts only audio.
+    if (!DeviceStarted && RunTaken > 0 && (RunTaken >= FramesIn(FillMs, rate) || RunRing->SourceEnded())) {
         if (!Device->Start()) {
             LoseDevice();
             return;

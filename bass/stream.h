@@ -3,12 +3,13 @@
 // or more decoded ahead, and an output thread that hands the audio to the
 // default device (or to a silent real-time clock when there is none).
 //
-// Volume is applied as samples leave for the device, a few milliseconds
-// before they are heard, so that the player's fades are heard as it computes
-// them. Every run of output starts from silence and ends with a short fade
-// and a drain, so that play, pause, seek and stop do not click. The output
-// follows the system's default device, and falls back to the clock while
-// there is none.
+// The device is kept well ahead, so that a late turn is never heard, and the
+// volume is the mixer's, applied after that queue, so that the player's fades
+// are heard as it computes them. Every run of output starts from silence and
+// ends with a glide of the mixer's volume to silence, after which what is
+// queued is dropped, so that play, pause, seek and stop do not click and a
+// resume plays nothing stale. The output follows the system's default
+// device, and falls back to the clock while there is none.
 //
 // Every public method may be called from any thread and returns at once.
 // The decoder is used only by the decode thread, the device only by the
@@ -75,7 +76,7 @@ public:
 
 private:
     enum class State { Stopped, Playing, Paused };
-    enum class Feed { Audio, FadeOut, Silence };  // what Write sends
+    enum class Feed { Audio, Silence };  // what Write sends
 
     uint64_t FrameBytes() const { return uint64_t{Channels} * 2; }
     uint64_t PositionLocked() const;
@@ -95,10 +96,14 @@ private:
     void EndRun(bool fade);
     void ServiceDevice();
     void ServiceClock();
-    // Sends frames to the device in its format, through the volume ramp:
-    // audio from the ring (only what it has), a fade to silence (padded with
-    // silence), or silence. False when the device failed.
+    // Sends frames to the device in its format: audio from the ring (only
+    // what it has) through the samples' ramp, or silence. False when the
+    // device failed.
     bool Write(uint32_t frames, Feed feed);
+    // Moves the mixer's volume along its glide toward target. False when the
+    // device failed.
+    bool SteerVolume(float target);
+    uint64_t NowUs() const;
     void DropDevice();
     void LoseDevice();       // the run restarts from what was heard
     void RestartFromHeard(); // likewise, keeping the device
@@ -156,6 +161,9 @@ private:
     uint64_t RunTaken = 0;   // frames taken from the ring in this run
     uint32_t RunPadFrames = 0;  // silence the run opened with, not audio
     VolumeRamp Ramp;
+    VolumeGlide Glide;
+    float MixerSet = -1.0f;  // the gain the device was last given
+    bool PeriodSignalled = false;  // the device began a period since the volume last moved
     StallWatch Stall;
     Dither16 Dither;
     bool Starving = false;

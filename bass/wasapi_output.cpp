@@ -5,6 +5,7 @@
 #include <audioclient.h>
 #include <mmdeviceapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -18,9 +19,10 @@
 namespace {
 
 constexpr REFERENCE_TIME HundredNsPerMs = 10000;
-// What the device holds for us. The stream keeps far less queued (the
-// volume must be heard within a few periods); the rest is slack for a late turn.
-constexpr REFERENCE_TIME BufferDuration = 40 * HundredNsPerMs;
+// What the device holds for us: room for the stream's deep queue, which
+// rides out a late turn (the volume does not wait behind it: the mixer
+// applies it), and slack above that.
+constexpr REFERENCE_TIME BufferDuration = 300 * HundredNsPerMs;
 constexpr DWORD StreamFlags = AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_NOPERSIST;
 // The system converts rate and layout where the engine's mix format differs
 // (Windows 7 on); older systems refuse the flags, and are asked without them.
@@ -94,6 +96,7 @@ public:
         if (!initialised || FAILED(Client->SetEventHandle(Event)) || FAILED(Client->GetBufferSize(&BufferFrames)) ||
             FAILED(Client->GetService(__uuidof(IAudioRenderClient), reinterpret_cast<void**>(Render.Put()))) ||
             FAILED(Client->GetService(__uuidof(IAudioClock), reinterpret_cast<void**>(Clock.Put()))) ||
+            FAILED(Client->GetService(__uuidof(IAudioStreamVolume), reinterpret_cast<void**>(Volume.Put()))) ||
             FAILED(Clock->GetFrequency(&ClockFrequency)) || ClockFrequency == 0) {
             Client.Reset();
             return false;
@@ -105,7 +108,7 @@ public:
     }
 
     const DeviceFormat& Format() const override { return Fmt; }
-    void WaitReady(uint32_t timeoutMs) override { WaitForSingleObject(Event, timeoutMs); }
+    bool WaitReady(uint32_t timeoutMs) override { return WaitForSingleObject(Event, timeoutMs) == WAIT_OBJECT_0; }
     std::wstring Id() const override { return DeviceId; }
     bool Start() override { return SUCCEEDED(Client->Start()); }
     bool Stop() override { return SUCCEEDED(Client->Stop()); }
@@ -132,6 +135,10 @@ public:
         *frames = TicksToFrames(position, ClockFrequency, Fmt.SampleRate);
         return true;
     }
+    bool SetVolume(float gain) override {
+        Gains.assign(Fmt.Channels, std::clamp(gain, 0.0f, 1.0f));
+        return SUCCEEDED(Volume->SetAllVolumes(static_cast<UINT32>(Gains.size()), Gains.data()));
+    }
     uint32_t LatencyFrames() override {
         REFERENCE_TIME latency = 0;
         if (FAILED(Client->GetStreamLatency(&latency)) || latency < 0) return 0;
@@ -142,6 +149,8 @@ private:
     ComRef<IAudioClient> Client;
     ComRef<IAudioRenderClient> Render;
     ComRef<IAudioClock> Clock;
+    ComRef<IAudioStreamVolume> Volume;
+    std::vector<float> Gains;
     HANDLE Event = nullptr;
     DeviceFormat Fmt;
     UINT32 BufferFrames = 0;

@@ -1,6 +1,7 @@
 #include "bass/logic/output_rules.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr uint32_t RampMs = 4;  // under the 5 ms that still reads as a click-free glide
@@ -31,7 +32,21 @@ void VolumeRamp::Apply(float* samples, uint32_t frames, uint32_t channels) {
     Ramp(samples, frames, channels, Target);
 }
 
-void VolumeRamp::FadeOut(float* samples, uint32_t frames, uint32_t channels) { Ramp(samples, frames, channels, 0.0f); }
+float VolumeGlide::Next(float target, uint64_t nowUs, bool signalled) {
+    if (signalled) LastSignalUs = nowUs;
+    if (target == Gain) return Gain;
+    uint64_t sinceStep = nowUs - LastStepUs;
+    bool clocked = nowUs - LastSignalUs > SilentDeviceUs;
+    // The first step of a change is taken at once: the piece it lands in has
+    // taken no other.
+    bool due = !Stepped || sinceStep >= SilentDeviceUs ||
+               (clocked ? sinceStep >= StepUs : signalled && sinceStep >= MinStepUs);
+    if (!due) return Gain;
+    Gain = std::fabs(target - Gain) <= MaxStep ? target : Gain + (target > Gain ? MaxStep : -MaxStep);
+    LastStepUs = nowUs;
+    Stepped = true;
+    return Gain;
+}
 
 uint64_t TicksToFrames(uint64_t ticks, uint64_t frequency, uint32_t sampleRate) {
     if (frequency == 0) return 0;

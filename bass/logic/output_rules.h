@@ -1,13 +1,14 @@
 #pragma once
 // The output path's arithmetic, apart from any device so that it is tested
-// natively: the volume ramp applied as samples leave for the device, the rule
-// that drops a device whose position stops moving, and positions in frames.
+// natively: the ramp applied to samples as they leave for the device, the
+// glide of the engine's volume, the rule that drops a device whose position
+// stops moving, and positions in frames.
 
 #include <cstdint>
 
-// Volume is applied when samples are handed to the device, not when they are
-// decoded: a change is heard one device period later, and it glides over
-// RampFrames so that no step between two samples is a click.
+// A gain applied to samples as they are handed to the device: each run's rise
+// from silence, and what the engine's volume cannot give (above unity). It
+// glides over RampFrames so that no step between two samples is a click.
 class VolumeRamp {
 public:
     explicit VolumeRamp(uint32_t sampleRate);
@@ -20,8 +21,6 @@ public:
     }
     // Scales frames of interleaved samples in place, moving toward the target.
     void Apply(float* samples, uint32_t frames, uint32_t channels);
-    // Scales toward 0 whatever the target: the tail written before the device stops.
-    void FadeOut(float* samples, uint32_t frames, uint32_t channels);
     uint32_t RampFrames() const { return Frames; }
 
 private:
@@ -34,6 +33,40 @@ private:
     float RampTo = 0.0f;
     float Step = 0.0f;
     uint32_t StepsLeft = 0;
+};
+
+// The stream's volume in the system's mixer, which applies it to what is
+// about to be heard rather than to what waits in the device's queue. The
+// mixer takes one gain for a whole piece of audio (a period on Windows, each
+// 10-ms piece Wine hands its server), so a gain that changes between pieces
+// is a step in the wave: a large one is heard as a click. A change is made in
+// steps no larger than MaxStep, one for each period the device signals, or
+// where the device signals nothing, StepUs apart: small changes at once,
+// large ones as a glide. Wine's driver skips a piece now and then when its
+// server asks for none, and the next piece takes two steps: two steps
+// together are still too small to click.
+class VolumeGlide {
+public:
+    static constexpr float MaxStep = 0.018f;
+    static constexpr uint64_t StepUs = 11000;
+    // Two signals this close are one period's (a turn that came late).
+    static constexpr uint64_t MinStepUs = 8000;
+    // A device that has not signalled for this long is stepped by the clock.
+    static constexpr uint64_t SilentDeviceUs = 50000;
+    void Jump(float gain) {  // nothing is heard: no glide
+        Gain = gain;
+        Stepped = false;
+    }
+    // The gain to give the mixer now, on the way to target; signalled: the
+    // device has begun a period since the last call.
+    float Next(float target, uint64_t nowUs, bool signalled);
+    float Current() const { return Gain; }
+
+private:
+    float Gain = 1.0f;
+    uint64_t LastStepUs = 0;
+    uint64_t LastSignalUs = 0;
+    bool Stepped = false;
 };
 
 // A device that takes audio but whose position never moves would freeze the

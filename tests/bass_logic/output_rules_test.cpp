@@ -37,7 +37,7 @@ TEST(VolumeRamp, GlidesToATargetWithinTheRampHoweverTheBuffersCutIt) {
     }
 }
 
-TEST(VolumeRamp, RunsStartFromSilenceAndFadeOutEndsThere) {
+TEST(VolumeRamp, RunsStartFromSilence) {
     VolumeRamp ramp(Rate);
     ramp.SetTarget(0.5f);
     Gains(ramp, {1000});
@@ -45,14 +45,46 @@ TEST(VolumeRamp, RunsStartFromSilenceAndFadeOutEndsThere) {
     std::vector<float> rise = Gains(ramp, {ramp.RampFrames() * 2});
     EXPECT_LT(rise[0], 0.5f / ramp.RampFrames() * 1.01f);
     EXPECT_FLOAT_EQ(rise.back(), 0.5f);
+}
 
-    std::vector<float> tail(ramp.RampFrames(), 1.0f);
-    ramp.FadeOut(tail.data(), ramp.RampFrames(), 1);
-    EXPECT_FLOAT_EQ(tail.back(), 0.0f);
-    EXPECT_GT(tail.front(), 0.45f);
-    // The next audio glides back up to the target instead of jumping.
-    std::vector<float> after = Gains(ramp, {3});
-    EXPECT_LT(after[0], 0.01f);
+// A mixer that takes a piece at each of its signals: the gain a piece gets
+// is the one set before the piece was taken.
+TEST(VolumeGlide, SmallChangesAtOnceLargeOnesAStepAPieceAndNoPieceTakesTwo) {
+    struct Case {
+        const char* Name;
+        float From, To;
+        std::vector<uint64_t> PieceUs;  // the times between the device's signals, repeated; empty: none
+        int Steps;                      // gains given before the target is reached
+    };
+    for (const Case& c : {Case{"a slider's nudge", 0.5f, 0.49f, {10000}, 1},
+                          Case{"down to a fifth", 0.5f, 0.1f, {10000}, 23},
+                          Case{"silence to full, the device's signals uneven", 0.0f, 1.0f, {10000, 14000, 9000, 25000}, 56},
+                          Case{"a device that never signals", 0.5f, 0.1f, {}, 23}}) {
+        SCOPED_TRACE(c.Name);
+        VolumeGlide glide;
+        glide.Jump(c.From);
+        uint64_t t = 1000000, nextSignal = t + 3000;
+        size_t piece = 0;
+        float last = c.From, largestPieceStep = 0.0f, pieceStart = c.From;
+        std::vector<uint64_t> steppedAt;
+        for (; t < 1000000 + 60 * 25000 && last != c.To; t += 1000) {  // a turn a millisecond
+            bool signalled = !c.PieceUs.empty() && t >= nextSignal;
+            if (signalled) {  // the mixer took a piece at the gain last set
+                largestPieceStep = std::max(largestPieceStep, std::fabs(last - pieceStart));
+                pieceStart = last;
+                nextSignal += c.PieceUs[piece++ % c.PieceUs.size()];
+            }
+            float now = glide.Next(c.To, t, signalled);
+            if (now != last) steppedAt.push_back(t);
+            last = now;
+        }
+        EXPECT_FLOAT_EQ(last, c.To);
+        EXPECT_EQ(static_cast<int>(steppedAt.size()), c.Steps);
+        EXPECT_EQ(steppedAt.front(), 1000000u);  // the first step at once
+        EXPECT_LE(largestPieceStep, VolumeGlide::MaxStep * 1.0001f);
+        if (c.PieceUs.empty())
+            for (size_t i = 1; i < steppedAt.size(); ++i) EXPECT_GE(steppedAt[i] - steppedAt[i - 1], VolumeGlide::StepUs);
+    }
 }
 
 TEST(StallWatch, APauseIsNoStallButAStuckDeviceIs) {

@@ -127,7 +127,10 @@ class ScriptedDevice final : public OutputDevice {
 public:
     ScriptedDevice(uint32_t sampleRate, DeviceLog* log) : Fmt{sampleRate, Channels, true}, Log(log) {}
     const DeviceFormat& Format() const override { return Fmt; }
-    void WaitReady(uint32_t timeoutMs) override { SleepMs(static_cast<int>(std::min<uint32_t>(timeoutMs, 5))); }
+    bool WaitReady(uint32_t timeoutMs) override {
+        SleepMs(static_cast<int>(std::min<uint32_t>(timeoutMs, 5)));
+        return false;
+    }
     std::wstring Id() const override { return L"scripted"; }
     bool Start() override {
         StartedAt = Clock::now();
@@ -150,7 +153,7 @@ public:
         return true;
     }
     bool Capacity(uint32_t* frames) override {
-        *frames = Fmt.SampleRate / 10;
+        *frames = Fmt.SampleRate * 3 / 10;
         return true;
     }
     bool Write(const void* samples, uint32_t frames) override {
@@ -168,6 +171,7 @@ public:
         *frames = PlayedNow();
         return true;
     }
+    bool SetVolume(float) override { return true; }
     uint32_t LatencyFrames() override { return 0; }
 
 private:
