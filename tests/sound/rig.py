@@ -315,4 +315,6 @@ def run_probe(emulator, probe, script_lines, env, work, name, timeout=120):
         f.write("\n".join(script_lines) + "\n")
     out = subprocess.run([emulator, probe, script], env=env, capture_output=True, text=True, timeout=timeout)
     events = [json.loads(line) for line in out.stdout.splitlines() if line.startswith("{")]
+    with open(os.path.join(work, name + ".events.json"), "w") as f:  # beside a kept recording
+        json.dump(events, f)
     return events, out

@@ -27,6 +27,9 @@ SERVER = None
 
 # What is heard, as decided for the library and the player.
 VOLUME_LATENCY_MS = 30
+# The mixer takes one gain per 10-ms piece, so a large change glides, a step
+# of at most 0.018 of full scale a piece: this long for the whole scale.
+GLIDE_MS_PER_FULL_SCALE = 10 / 0.018
 POSITION_TOLERANCE_MS = 30
 # The player's fade is 30 steps of 10 ms; a busy machine stretches its
 # timer waits (not the library's doing), so only a fade cut short fails.
@@ -122,6 +125,7 @@ class SoundCase(unittest.TestCase):
         name = ARGS.work / ("%s-%d" % (self.id().split(".")[-1], int(time.time())))
         rig.write_wav(name.with_suffix(".wav"), recording.stereo, rig.RATE, float_samples=True)
         facts["dropouts_ms"] = [[a - recording.start_ms, b - recording.start_ms] for a, b in dropouts_in(recording)]
+        facts["start_ms"] = recording.start_ms  # the wall time of the first sample, as the probe's events count
         name.with_suffix(".json").write_text(json.dumps(facts))
         self.kept = True
 
@@ -135,7 +139,8 @@ class SoundCase(unittest.TestCase):
 class Library(SoundCase):
     def test_a_minute_of_play_without_a_gap(self):
         """60 s of a steady tone: every 10-ms window within 20 dB of the
-        playing level, but where the server reported a dropout of its own."""
+        playing level. The server's own dropouts are counted beside the gaps,
+        not excused: the library keeps Wine far enough ahead to ride them out."""
         events = probe(["init -1", "open " + win(tone_file(70)), "volume 0.5", "play", "wait 61000", "underruns",
                         "free"], "minute")
         rec = self.recorder.stop()
@@ -145,20 +150,19 @@ class Library(SoundCase):
         first = rec.index_at(start + 100) // rig.WINDOW
         levels = rec.levels()[first: first + 60 * 100]
         self.assertEqual(len(levels), 60 * 100, "less than a minute recorded")
-        quiet = [rec.time_of((first + k) * rig.WINDOW) for k in np.nonzero(levels < full - 20)[0]]
+        gaps = [round(rec.time_of((first + k) * rig.WINDOW) - start) for k in np.nonzero(levels < full - 20)[0]]
         drops = dropouts_in(rec)
-        gaps = [round(t - start) for t in quiet if not any(a - 150 <= t <= max(b, a + 150) + 60 for a, b in drops)]
-        print("a minute of play: %d of %d 10-ms windows 20 dB or more below the playing level; %d of them outside "
-              "%d server dropout(s); underruns %d"
-              % (len(quiet), len(levels), len(gaps), len(drops), event(events, "underruns")["underruns"]))
+        print("a minute of play: %d of %d 10-ms windows 20 dB or more below the playing level; %d server dropout(s); "
+              "underruns %d" % (len(gaps), len(levels), len(drops), event(events, "underruns")["underruns"]))
         if gaps:
             self.keep(rec, {"gaps_ms": gaps})
         self.assertEqual(gaps, [], "gaps in the sound (ms after its start)")
 
     def test_volume_first_audio_pause_seek_and_stop(self):
         """The first audio at the volume set before play; a volume change heard
-        within 30 ms without a step; pause, resume, seek, stop and free without
-        a click; resume from silence, not stale audio."""
+        within 30 ms, gliding to its level without a click; pause, resume,
+        seek, stop and free without a click; resume from silence, not stale
+        audio."""
         events = probe(["init -1", "open " + win(tone_file()), "volume 0.5", "play", "wait 1500", "volume 0.1",
                         "wait 1000", "volume 0.5", "wait 1000", "pause", "wait 700", "play", "wait 1000", "seek 20",
                         "wait 1000", "stop", "wait 500", "play", "wait 500", "free", "wait 300"], "library")
@@ -170,15 +174,27 @@ class Library(SoundCase):
 
         t = event(events, "volume", 1)["t"]
         quiet = full - 20 * np.log10(5)
-        heard = next((rec.time_of(i * rig.WINDOW) for i, lvl in enumerate(rec.levels())
-                      if rec.time_of(i * rig.WINDOW) >= t and lvl < quiet + 1.0), None)
-        self.assertIsNotNone(heard)
-        print("volume change heard after %.0f ms; first audio %.0f ms after play" % (heard - t, onset - event(events, "play")["t"]))
-        # Heard is the start of the first 10-ms window at the new level.
-        self.assertLessEqual(heard - t, VOLUME_LATENCY_MS + 15, "volume change heard after %.0f ms" % (heard - t))
+        levels = rec.levels()
 
+        def first_window(after, below):
+            return next((rec.time_of(i * rig.WINDOW) for i, lvl in enumerate(levels)
+                         if rec.time_of(i * rig.WINDOW) >= after and lvl < below), None)
+        # Heard is the start of the first 10-ms window below the old level
+        # (the glide's first step is 0.3 dB; a steady tone's windows differ by
+        # under 0.1); from 0.5 down to 0.1 the glide then takes its course.
+        began = first_window(t, full - 0.25)
+        reached = first_window(t, quiet + 1.0)
+        self.assertIsNotNone(reached)
+        print("volume change heard after %.0f ms, at its new level after %.0f ms; first audio %.0f ms after play"
+              % (began - t, reached - t, onset - event(events, "play")["t"]))
+        self.assertLessEqual(began - t, VOLUME_LATENCY_MS + 15, "volume change heard after %.0f ms" % (began - t))
+        glide = 0.4 * GLIDE_MS_PER_FULL_SCALE
+        self.assertLessEqual(reached - began, glide + 20, "the glide to the new level took %.0f ms" % (reached - began))
+
+        # A pause glides from 0.5 to silence, and nothing is heard after it.
         pause = event(events, "pause")["t"]
-        self.assertLess(self.level_at(rec, pause + 150, 100), -60, "sound goes on after pause")
+        silent_from = pause + 0.5 * GLIDE_MS_PER_FULL_SCALE + VOLUME_LATENCY_MS + 30
+        self.assertLess(self.level_at(rec, silent_from, 100), -60, "sound goes on after pause")
         resume = event(events, "play", 1)["t"]
         back = rec.sound_after(resume, full - 20)
         self.assertIsNotNone(back, "resume brought no sound")
